@@ -1,0 +1,17 @@
+# The native build of the portable core: unit tests under ASan and UBSan, the
+# libFuzzer target and the benchmark (optimised, without sanitizers).
+set(ZQ_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+function(zq_portable_library name)
+  add_library(${name} STATIC ${ZQ_PORTABLE_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${ZQ_WARNINGS} ${ARGN})
+  target_link_options(${name} PUBLIC ${ARGN})
+endfunction()
+
+zq_portable_library(zq_portable_sanitized ${ZQ_SANITIZE})
+zq_portable_library(zq_portable_fast)
+
+add_subdirectory(tests/native)
+add_subdirectory(tests/fuzz)
+add_subdirectory(bench)

@@ -1,0 +1,85 @@
+#include "engine/config_rewrite.h"
+
+#include <memory>
+#include <new>
+
+#include "engine/tag_rename.h"
+#include "engine/unique_handle.h"
+#include "ui/activity_log.h"
+
+namespace {
+
+// Specific rights rather than GENERIC_READ | GENERIC_WRITE: read, write, append
+// and read attributes, which is what the rewrite needs and nothing more.
+constexpr DWORD kReadWriteAccess = FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+constexpr DWORD kReadOnlyAccess = FILE_READ_DATA | FILE_READ_ATTRIBUTES;
+constexpr DWORD kOpenFlags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL;
+
+constexpr wchar_t kAdministratorHint[] =
+    L"The first user to run the tool must be an administrator so that the global configuration "
+    L"files may be modified.";
+
+UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
+  // Share mode 0: nobody else may read or write the file while we hold it.
+  return UniqueFile(::CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
+}
+
+}  // namespace
+
+bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified) {
+  return RewriteConfigFileUsing(ContentIoCalls{}, owner, log, path, restore, modified);
+}
+
+bool RewriteConfigFileUsing(const ContentIoCalls& io, HWND owner, HWND log, const wchar_t* path, bool restore,
+                            bool& modified) {
+  modified = false;
+  // Reports below are made while the file and buffer are still held, so the file
+  // stays locked until the user has closed the error box.
+  const auto report = [&](const wchar_t* action, const wchar_t* detail = nullptr) {
+    ReportFileError(path, detail, owner, log, action);
+    return false;
+  };
+
+  bool readOnly = false;
+  UniqueFile file = OpenExclusive(path, kReadWriteAccess);
+  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
+    // A standard user may still read the file; a write is refused later, and
+    // only if one turns out to be needed.
+    readOnly = true;
+    file = OpenExclusive(path, kReadOnlyAccess);
+  }
+
+  LARGE_INTEGER fileSize{};
+  if (!file || !::GetFileSizeEx(file.Get(), &fileSize) || fileSize.HighPart != 0) {
+    return report(L"Failed to open");
+  }
+  const DWORD size = fileSize.LowPart;
+
+  // Exactly the file's size, no terminator; an empty file gets a usable empty buffer.
+  std::unique_ptr<unsigned char[]> content(new (std::nothrow) unsigned char[size]);
+  if (!content) {
+    return report(L"Failed to allocate memory for");
+  }
+
+  DWORD bytesRead = 0;
+  if (!io.readFile(file.Get(), content.get(), size, &bytesRead, nullptr) || bytesRead != size) {
+    return report(L"Failed to read");
+  }
+
+  if (!RenameTags(content.get(), owner, size, restore)) {
+    return true;  // nothing to rename: the file is not written
+  }
+  if (readOnly) {
+    return report(L"Cannot write to", kAdministratorHint);
+  }
+
+  // If the rewind failed, writing anyway would append a second copy of the
+  // content at the end of the file, so the write is only attempted after it.
+  DWORD bytesWritten = 0;
+  if (io.setFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !io.writeFile(file.Get(), content.get(), size, &bytesWritten, nullptr) || bytesWritten != size) {
+    return report(L"Failed to update");
+  }
+  modified = true;
+  return true;
+}

@@ -1,0 +1,35 @@
+#include "tests/win32/support/log_window.h"
+
+#include "ui/activity_log.h"
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+LogWindow::LogWindow(bool prepared) {
+  owner_ = ::CreateWindowExW(0, L"STATIC", L"Zelquist test", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
+                             nullptr, nullptr);
+  log_ = ::CreateWindowExW(WS_EX_STATICEDGE, L"EDIT", L"",
+                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY, 10, 10, 560,
+                           300, owner_, reinterpret_cast<HMENU>(1005), nullptr, nullptr);
+  if (prepared) {
+    PrepareActivityLog(log_);
+  }
+}
+
+LogWindow::~LogWindow() { ::DestroyWindow(owner_); }
+
+std::wstring LogWindow::Text() const { return WindowText(log_); }
+
+std::vector<std::wstring> LogWindow::Lines() const {
+  std::vector<std::wstring> lines;
+  const std::wstring text = Text();
+  size_t start = 0;
+  for (size_t end = text.find(L"\r\n"); end != std::wstring::npos; end = text.find(L"\r\n", start)) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}

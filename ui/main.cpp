@@ -1,0 +1,3 @@
+#include "engine/platform.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
