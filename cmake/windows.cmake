@@ -12,6 +12,7 @@ add_library(zelquist_core STATIC
   ${ZQ_PORTABLE_SOURCES}
   engine/config_rewrite.cpp
   engine/internal_error_box.cpp
+  engine/run_driver.cpp
   ui/activity_log.cpp
 )
 target_include_directories(zelquist_core PUBLIC ${CMAKE_SOURCE_DIR})

@@ -33,7 +33,7 @@ TEST(AppendLogLine, LongLogKeepsItsLastLine) {
   // Far past the edit control's default limit of about 30,000 characters.
   const std::wstring line(99, L'x');
   for (bool prepared : {false, true}) {
-    LogWindow window(prepared);
+    LogWindow window({true, prepared});
     for (int i = 0; i < 1000; ++i) {
       AppendLogLine(window.Log(), line.c_str());
     }

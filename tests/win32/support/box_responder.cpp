@@ -32,7 +32,8 @@ UINT IconOf(HWND box) {
 
 bool IsShownButton(HWND box, int id) {
   HWND button = ::GetDlgItem(box, id);
-  return button && ::IsWindowVisible(button);
+  // The box itself is not shown yet when it is activated: ask the button alone.
+  return button && (::GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
 }
 
 }  // namespace

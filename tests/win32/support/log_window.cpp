@@ -1,5 +1,6 @@
 #include "tests/win32/support/log_window.h"
 
+#include "res/resource.h"
 #include "ui/activity_log.h"
 
 std::wstring WindowText(HWND window) {
@@ -8,13 +9,19 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-LogWindow::LogWindow(bool prepared) {
+LogWindow::LogWindow(Parts parts) {
   owner_ = ::CreateWindowExW(0, L"STATIC", L"Zelquist test", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
                              nullptr, nullptr);
-  log_ = ::CreateWindowExW(WS_EX_STATICEDGE, L"EDIT", L"",
-                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY, 10, 10, 560,
-                           300, owner_, reinterpret_cast<HMENU>(1005), nullptr, nullptr);
-  if (prepared) {
+  if (parts.about) {
+    ::CreateWindowExW(0, L"STATIC", L"Msg", WS_CHILD | WS_VISIBLE, 10, 0, 560, 10, owner_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_ABOUT_TEXT)), nullptr, nullptr);
+  }
+  if (parts.log) {
+    log_ = ::CreateWindowExW(WS_EX_STATICEDGE, L"EDIT", L"",
+                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY, 10, 10, 560,
+                             300, owner_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LOG)), nullptr, nullptr);
+  }
+  if (parts.log && parts.prepared) {
     PrepareActivityLog(log_);
   }
 }

@@ -1,5 +1,5 @@
-// A real top-level window holding a real activity log: a read-only multi-line
-// edit control with the styles of the program's own.
+// A real top-level window built like the program's: the about text (ID -1) and
+// the activity log, a read-only multi-line edit control with the program's styles.
 #pragma once
 
 #include <string>
@@ -9,8 +9,13 @@
 
 class LogWindow {
  public:
-  // prepared: whether the log's text limit is lifted as the program does.
-  explicit LogWindow(bool prepared = true);
+  struct Parts {
+    bool log = true;
+    bool prepared = true;  // the log's text limit lifted, as the program does
+    bool about = true;
+  };
+  LogWindow() : LogWindow(Parts{}) {}
+  explicit LogWindow(Parts parts);
   ~LogWindow();
   LogWindow(const LogWindow&) = delete;
   LogWindow& operator=(const LogWindow&) = delete;

@@ -1,0 +1,172 @@
+#include "engine/run_driver.h"
+
+#include "engine/config_rewrite.h"
+#include "engine/unique_handle.h"
+#include "res/resource.h"
+#include "ui/activity_log.h"
+
+namespace {
+
+constexpr wchar_t kUserFolder[] = L"\\Halvorn\\Corvela";
+constexpr wchar_t kUserFile[] = L"\\user.xml";
+constexpr wchar_t kDeviceRoot[] = L"\\Halvorn\\Corvela\\Devices\\PointingDevice";
+
+constexpr wchar_t kRemoveWarning[] =
+    L"Warning: Using Corvela to modify your configuration after using this program may make the changes "
+    L"permanent, so that the Undo option has no effect. You may have to reinstall Corvela to restore the "
+    L"defaults.";
+constexpr wchar_t kLogoutHint[] = L"You should logout and back in again to restart Corvela with the new configuration.";
+
+// Where a run stands after walking the device root.
+enum class Walk { Done, Failed };
+
+bool IsDirectory(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+// A junction or symbolic link. The run has the highest rights the user has, and
+// standard users may create folders under the device root: following a planted
+// link would let them have an administrator's run rewrite files anywhere.
+bool IsLink(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+bool IsDotOrDotDot(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
+
+void ReportSearchFailure(const std::wstring& pattern, HWND owner, HWND log) {
+  ReportFileError(pattern, nullptr, owner, log, L"Failed to search");
+}
+
+// Hands every device folder under root to UpdateDeviceFolder, in the order the
+// file system lists them. Reports its own failures, the summary included.
+Walk WalkDeviceRoot(const WalkCalls& calls, const std::wstring& root, HWND owner, HWND log, bool restore, int& count) {
+  const std::wstring pattern = root + L"\\*";
+  WIN32_FIND_DATAW entry{};
+  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
+  if (!search) {
+    ReportSearchFailure(pattern, owner, log);
+    ReportRunSummary(false, log, 0);
+    return Walk::Failed;
+  }
+  do {
+    if (!IsDirectory(entry) || IsLink(entry) || IsDotOrDotDot(entry.cFileName)) {
+      continue;
+    }
+    if (!UpdateDeviceFolder(root + L"\\" + entry.cFileName, owner, log, restore, count, calls)) {
+      ReportRunSummary(false, log, count);
+      return Walk::Failed;
+    }
+  } while (calls.findNextFile(search.Get(), &entry));
+
+  if (::GetLastError() != ERROR_NO_MORE_FILES) {
+    ReportSearchFailure(pattern, owner, log);
+    ReportRunSummary(false, log, count);
+    return Walk::Failed;
+  }
+  return Walk::Done;
+}
+
+// Copies the shell's answer for one folder; false when it has none.
+bool QueryFolder(const WalkCalls& calls, HWND owner, int folder, wchar_t (&buffer)[MAX_PATH + 1], std::wstring& path) {
+  if (calls.getFolderPath(owner, folder, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) {
+    return false;
+  }
+  path = buffer;
+  return true;
+}
+
+}  // namespace
+
+void RunOverrideUpdate(HWND owner, bool restore) { RunOverrideUpdateUsing(WalkCalls{}, owner, restore); }
+
+void RunOverrideUpdateUsing(const WalkCalls& calls, HWND owner, bool restore) {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  std::wstring userFolder;
+  if (!QueryFolder(calls, owner, CSIDL_APPDATA, buffer, userFolder)) {
+    ShowMessage(owner, L"Couldn't find AppData directory.", MB_ICONERROR);
+    return;
+  }
+  userFolder += kUserFolder;
+  std::wstring deviceRoot;
+  if (!QueryFolder(calls, owner, CSIDL_COMMON_APPDATA, buffer, deviceRoot)) {
+    ShowMessage(owner, L"Couldn't find ProgramData directory.", MB_ICONERROR);
+    return;
+  }
+  deviceRoot += kDeviceRoot;
+
+  // Both are looked up every time, so a half-built window is caught either way.
+  const HWND about = ::GetDlgItem(owner, IDC_ABOUT_TEXT);
+  const HWND log = ::GetDlgItem(owner, IDC_LOG);
+  if (!about || !log) {
+    ShowMessage(owner, L"Error setting up GUI.", MB_ICONERROR);
+    return;
+  }
+
+  if (restore) {
+    AppendLogLine(log, L"Restoring Corvela mouse application overrides:");
+  } else {
+    if (ShowMessage(owner, kRemoveWarning, MB_OKCANCEL | MB_ICONWARNING) != IDOK) {
+      AppendLogLine(log, L"Cancelled.");
+      AppendLogLine(log, L"");
+      return;
+    }
+    AppendLogLine(log, L"Removing Corvela mouse application overrides:");
+  }
+
+  int count = 0;
+  if (WalkDeviceRoot(calls, deviceRoot, owner, log, restore, count) == Walk::Failed) {
+    return;
+  }
+
+  // The user's file comes last, and only after every device file succeeded.
+  if (!UpdateConfigFile(userFolder + kUserFile, owner, log, restore, count)) {
+    ReportRunSummary(false, log, count);
+    return;
+  }
+  ReportRunSummary(true, log, count);
+  if (count != 0) {
+    AppendLogLine(log, kLogoutHint);
+    ShowMessage(owner, kLogoutHint, MB_ICONINFORMATION);
+  }
+}
+
+bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool restore, int& count,
+                        const WalkCalls& calls) {
+  const std::wstring pattern = folder + L"\\*.xml";
+  WIN32_FIND_DATAW entry{};
+  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
+  if (!search) {
+    // ERROR_FILE_NOT_FOUND (no *.xml here) or a folder that cannot be read is
+    // skipped without a word; only a search that starts out empty-handed with
+    // "no more files" is a failure.
+    if (::GetLastError() == ERROR_NO_MORE_FILES) {
+      ReportSearchFailure(pattern, owner, log);
+      return false;
+    }
+    return true;
+  }
+  do {
+    if (IsDirectory(entry) || IsLink(entry)) {
+      continue;
+    }
+    if (!UpdateConfigFile(folder + L"\\" + entry.cFileName, owner, log, restore, count)) {
+      return false;
+    }
+  } while (calls.findNextFile(search.Get(), &entry));
+
+  if (::GetLastError() != ERROR_NO_MORE_FILES) {
+    ReportSearchFailure(pattern, owner, log);
+    return false;
+  }
+  return true;
+}
+
+bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count) {
+  bool modified = false;
+  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified)) {
+    AppendLogLine(log, (L"FAILED: " + path).c_str());
+    AppendLogLine(log, L"Aborted.");
+    return false;
+  }
+  if (modified) {
+    AppendLogLine(log, (L"MODIFIED: " + path).c_str());
+    ++count;
+  }
+  return true;
+}
