@@ -14,12 +14,13 @@ add_library(zelquist_core STATIC
   engine/internal_error_box.cpp
   engine/run_driver.cpp
   ui/activity_log.cpp
+  ui/placement.cpp
 )
 target_include_directories(zelquist_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(zelquist_core PRIVATE ${ZQ_WARNINGS})
 target_link_libraries(zelquist_core PUBLIC ${ZQ_SYSTEM_LIBS})
 
-add_executable(Zelquist WIN32 ui/main.cpp)
+add_executable(Zelquist WIN32 ui/main.cpp res/zelquist.rc)
 target_compile_options(Zelquist PRIVATE ${ZQ_WARNINGS})
 target_link_options(Zelquist PRIVATE -municode ${ZQ_STATIC_LINK} -s)
 target_link_libraries(Zelquist PRIVATE zelquist_core)
