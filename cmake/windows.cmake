@@ -14,6 +14,7 @@ add_library(zelquist_core STATIC
   engine/internal_error_box.cpp
   engine/run_driver.cpp
   ui/activity_log.cpp
+  ui/main_dialog.cpp
   ui/placement.cpp
 )
 target_include_directories(zelquist_core PUBLIC ${CMAKE_SOURCE_DIR})

@@ -2,7 +2,12 @@
 
 #include <cstring>
 
-const TagLocale g_tagLocale = CreateTagLocale();
+const TagLocale& EnsureTagLocale() {
+  static const TagLocale locale = CreateTagLocale();
+  return locale;
+}
+
+const TagLocale& g_tagLocale = EnsureTagLocale();
 
 namespace {
 

@@ -26,7 +26,12 @@ inline constexpr TagRenameRow TagRenameTable[] = {
 
 // Made once, before the program's entry function runs; null when the runtime
 // could not make it, and then folding uses the process's current locale.
-extern const TagLocale g_tagLocale;
+extern const TagLocale& g_tagLocale;
+
+// Makes the locale on first call and returns it. Start-up code that must run
+// after the locale exists calls this first: across source files the order of
+// static initialisation is otherwise unspecified.
+const TagLocale& EnsureTagLocale();
 
 // Compares up to count bytes at position with an upper-case pattern, upper-casing
 // each buffer byte below 0x80 that the locale calls lower case. 0 when equal,

@@ -1,0 +1,10 @@
+// The program's one window: a modeless dialog built from IDD_MAIN whose four
+// buttons start a Remove run, a Restore run, open the home page, or close it.
+#pragma once
+
+#include "engine/platform.h"
+
+// Where the Updates button leads.
+inline constexpr wchar_t kHomePage[] = L"https://github.com/zelquist/zelquist";
+
+INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
