@@ -13,24 +13,10 @@
 #include "tests/win32/support/config_tree.h"
 #include "tests/win32/support/file_holder.h"
 #include "tests/win32/support/log_window.h"
+#include "tests/win32/support/run_texts.h"
 #include "tests/win32/support/temp_folder.h"
 
 namespace {
-
-using Lines = std::vector<std::wstring>;
-
-constexpr char kNames[] = "<Root>\r\n<AppOverride Name=\"x\">\r\n<App Id=\"1\"></App>\r\n</AppOverride>\r\n</Root>\r\n";
-constexpr char kMarkers[] =
-    "<Root>\r\n<KVELDORIMAX Name=\"x\">\r\n<KVE Id=\"1\"></KVE>\r\n</KVELDORIMAX>\r\n</Root>\r\n";
-constexpr char kPlain[] = "<Root>\r\n<Device Name=\"x\"/>\r\n</Root>\r\n";
-
-constexpr wchar_t kWarning[] =
-    L"Warning: Using Corvela to modify your configuration after using this program may make the changes "
-    L"permanent, so that the Undo option has no effect. You may have to reinstall Corvela to restore the "
-    L"defaults.";
-constexpr wchar_t kLogout[] = L"You should logout and back in again to restart Corvela with the new configuration.";
-constexpr wchar_t kRemoving[] = L"Removing Corvela mouse application overrides:";
-constexpr wchar_t kRestoring[] = L"Restoring Corvela mouse application overrides:";
 
 // A file (or, with no content, a folder) of a tree; paths use {dev}, {user}, {out}.
 struct Entry {
@@ -69,14 +55,6 @@ void ExpectFiles(const ConfigTree& tree, const std::vector<Entry>& files) {
     SCOPED_TRACE(std::string(path.begin(), path.end()));
     EXPECT_EQ(ReadBytes(path), e.content);
   }
-}
-
-Lines ExpandAll(const ConfigTree& tree, const Lines& lines) {
-  Lines expanded;
-  for (const std::wstring& line : lines) {
-    expanded.push_back(tree.Expand(line));
-  }
-  return expanded;
 }
 
 void ExpectBoxes(const ConfigTree& tree, const LogWindow& window, const BoxResponder& responder,
@@ -180,7 +158,7 @@ TEST(RunOverrideUpdate, WalksTheDeviceFoldersThenTheUserFile) {
 
     RunOverrideUpdate(window.Owner(), c.restore);
 
-    EXPECT_EQ(window.Lines(), ExpandAll(tree, c.lines));
+    EXPECT_EQ(window.Lines(), tree.Expand(c.lines));
     EXPECT_TRUE(::IsWindowEnabled(window.Owner()));
     ExpectBoxes(tree, window, boxes, c.boxes);
     ExpectFiles(tree, c.after);
@@ -235,9 +213,9 @@ TEST(RunOverrideUpdate, ConsecutiveRunsShareTheLog) {
   RunOverrideUpdate(window.Owner(), false);
   RunOverrideUpdate(window.Owner(), true);
   EXPECT_EQ(window.Lines(),
-            ExpandAll(tree, {kRemoving, L"MODIFIED: {dev}\\Mouse1\\a.xml", L"DONE. 1 files were modified.", L"",
-                             kLogout, kRemoving, L"DONE. No modifications were needed.", L"", kRestoring,
-                             L"MODIFIED: {dev}\\Mouse1\\a.xml", L"DONE. 1 files were modified.", L"", kLogout}));
+            tree.Expand({kRemoving, L"MODIFIED: {dev}\\Mouse1\\a.xml", L"DONE. 1 files were modified.", L"", kLogout,
+                         kRemoving, L"DONE. No modifications were needed.", L"", kRestoring,
+                         L"MODIFIED: {dev}\\Mouse1\\a.xml", L"DONE. 1 files were modified.", L"", kLogout}));
   ExpectBoxes(tree, window, boxes, {kWarningBox, kLogoutBox, kWarningBox, kLogoutBox});
   ExpectFiles(tree, {{L"{dev}\\Mouse1\\a.xml", kNames}});
 }
@@ -374,7 +352,7 @@ TEST(RunOverrideUpdate, ReportsSearchAndFolderFailures) {
 
     RunOverrideUpdateUsing(faulty, window.Owner(), c.restore);
 
-    EXPECT_EQ(window.Lines(), ExpandAll(tree, c.lines));
+    EXPECT_EQ(window.Lines(), tree.Expand(c.lines));
     ExpectBoxes(tree, window, boxes, c.boxes);
     ExpectFiles(tree, {{L"{dev}\\Mouse1\\a.xml", c.deviceFileAfter}, {L"{user}\\user.xml", c.userFileAfter}});
   }

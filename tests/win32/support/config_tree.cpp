@@ -69,6 +69,14 @@ std::wstring ConfigTree::Expand(const std::wstring& text) const {
                     root_ / L"Elsewhere");
 }
 
+std::vector<std::wstring> ConfigTree::Expand(const std::vector<std::wstring>& lines) const {
+  std::vector<std::wstring> expanded;
+  for (const std::wstring& line : lines) {
+    expanded.push_back(Expand(line));
+  }
+  return expanded;
+}
+
 void CreateUnixSymlink(const std::wstring& link, const std::wstring& target) {
   // Wine cannot wait for a Unix process, so wait for the link to appear instead.
   CreateFolders(link.substr(0, link.rfind(L'\\')));

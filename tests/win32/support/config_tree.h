@@ -23,6 +23,7 @@ class ConfigTree {
   // Replaces {dev} with the device root, {user} with the user folder and
   // {out} with the outside folder.
   std::wstring Expand(const std::wstring& text) const;
+  std::vector<std::wstring> Expand(const std::vector<std::wstring>& lines) const;
 
  private:
   TempFolder root_;

@@ -1,6 +1,7 @@
 #include "tests/win32/support/log_window.h"
 
 #include "res/resource.h"
+#include "tests/win32/support/run_texts.h"
 #include "ui/activity_log.h"
 
 std::wstring WindowText(HWND window) {
@@ -30,13 +31,4 @@ LogWindow::~LogWindow() { ::DestroyWindow(owner_); }
 
 std::wstring LogWindow::Text() const { return WindowText(log_); }
 
-std::vector<std::wstring> LogWindow::Lines() const {
-  std::vector<std::wstring> lines;
-  const std::wstring text = Text();
-  size_t start = 0;
-  for (size_t end = text.find(L"\r\n"); end != std::wstring::npos; end = text.find(L"\r\n", start)) {
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
+std::vector<std::wstring> LogWindow::Lines() const { return SplitLines(Text()); }

@@ -78,6 +78,8 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
+std::string ReadBytesIfAny(const std::wstring& path) { return FileExists(path) ? ReadBytes(path) : std::string(); }
+
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void CreateSparseFile(const std::wstring& path, long long size) {

@@ -27,6 +27,8 @@ void CreateFolders(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 // The file's whole content; fails the test if it cannot be read.
 std::string ReadBytes(const std::wstring& path);
+// The file's content, or nothing when it does not exist (yet).
+std::string ReadBytesIfAny(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // A sparse file of the given size: nothing is written to disk.
 void CreateSparseFile(const std::wstring& path, long long size);
