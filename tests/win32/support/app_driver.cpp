@@ -103,6 +103,9 @@ bool AppDriver::Attach() {
     if (processId_ == 0 || owner == processId_) {
       dialog_ = window;
       processId_ = owner;
+      if (!process_) {
+        process_.Reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner));
+      }
       return true;
     }
   }

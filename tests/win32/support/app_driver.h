@@ -24,6 +24,8 @@ class AppDriver {
   bool Start(int showCommand = SW_SHOWNORMAL);
   // Finds a program that is already running (started by an earlier command).
   bool Attach();
+  // Lets the program run on after this driver is gone.
+  void Release() { process_.Reset(); }
   // Milliseconds from process creation to a visible window, for the last Start.
   double StartupMilliseconds() const { return startupMilliseconds_; }
 
