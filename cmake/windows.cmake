@@ -27,3 +27,4 @@ target_link_options(Zelquist PRIVATE -municode ${ZQ_STATIC_LINK} -s)
 target_link_libraries(Zelquist PRIVATE zelquist_core)
 
 add_subdirectory(tests/win32)
+add_subdirectory(bench/win32)
