@@ -1,5 +1,7 @@
 #include "engine/run_driver.h"
 
+#include <string_view>
+
 #include "engine/config_rewrite.h"
 #include "engine/unique_handle.h"
 #include "res/resource.h"
