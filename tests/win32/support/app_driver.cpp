@@ -124,7 +124,15 @@ void AppDriver::Command(int id, WORD notification) const {
 
 bool AppDriver::BringToFront() const {
   ::SetForegroundWindow(dialog_);
-  return WaitUntil([&] { return ::GetForegroundWindow() == dialog_; });
+  // Keys go where the program's thread has put its focus, which it does only
+  // once it has handled its activation: wait for that too.
+  return WaitUntil([&] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetForegroundWindow() == dialog_ &&
+           ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info) && info.hwndActive == dialog_ &&
+           info.hwndFocus != nullptr;
+  });
 }
 
 void AppDriver::Keys(std::initializer_list<WORD> chord) const {
