@@ -76,6 +76,41 @@ TEST(Program, StartsCentredUnderTheCursorWithTheLogFocused) {
   EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0) << "the atom goes with the program";
 }
 
+TEST(Program, TwoCopiesHoldTheAtomUntilBothHaveExited) {
+  AppDriver first;
+  AppDriver second;
+  ASSERT_TRUE(first.Start());
+  ASSERT_TRUE(second.Start());
+  ASSERT_NE(first.Dialog(), second.Dialog());
+  first.Click(IDCANCEL);
+  EXPECT_EQ(first.WaitForExit(), 0);
+  EXPECT_NE(::GlobalFindAtomW(kAtomName), 0) << "the second copy still holds it";
+  second.Click(IDCANCEL);
+  EXPECT_EQ(second.WaitForExit(), 0);
+  EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0);
+}
+
+TEST(Program, StartsMinimisedWhenAskedAndPlacedAllTheSame) {
+  AppDriver app;
+  ASSERT_TRUE(app.Start(SW_SHOWMINNOACTIVE));
+  EXPECT_TRUE(::IsIconic(app.Dialog()));
+  // Restored, it stands where the placement put it before it was first shown.
+  ::ShowWindow(app.Dialog(), SW_RESTORE);
+  ASSERT_TRUE(AppDriver::Eventually([&] { return !::IsIconic(app.Dialog()); }));
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  ::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &info);
+  RECT window{};
+  ::GetWindowRect(app.Dialog(), &window);
+  const PlacementPoint expected =
+      CenterInArea({info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom},
+                   window.right - window.left, window.bottom - window.top);
+  EXPECT_EQ(window.left, expected.x);
+  EXPECT_EQ(window.top, expected.y);
+}
+
 TEST(Program, ButtonsRunWholeRuns) {
   struct ButtonPress {
     int button;
