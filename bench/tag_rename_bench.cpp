@@ -42,17 +42,24 @@ void FourMemchrScans(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 
+// The content for the passes: range(0) bytes, already through a Remove run
+// when range(1) is 0.
+std::string RenameContent(const benchmark::State& state) {
+  std::string content = MakeSampleConfig(static_cast<size_t>(state.range(0)));
+  if (state.range(1) == 0) {
+    RenameTags(reinterpret_cast<unsigned char*>(content.data()), nullptr, static_cast<uint32_t>(content.size()), false);
+  }
+  return content;
+}
+
 // range(1) = 1: every iteration renames (the directions alternate), so the
 // passes write as well as read; 0: the content has been through a Remove run
 // already and a further Remove finds nothing, as for most files of a run.
 void FourRenamePasses(benchmark::State& state) {
-  std::string content = MakeSampleConfig(static_cast<size_t>(state.range(0)));
+  std::string content = RenameContent(state);
   auto* data = reinterpret_cast<unsigned char*>(content.data());
   const auto size = static_cast<uint32_t>(content.size());
   const bool renaming = state.range(1) != 0;
-  if (!renaming) {
-    RenameTags(data, nullptr, size, false);
-  }
   bool restore = false;
   for (auto _ : state) {
     benchmark::DoNotOptimize(RenameTags(data, nullptr, size, restore));
@@ -66,13 +73,10 @@ void FourRenamePasses(benchmark::State& state) {
 // machine fall on both alike; reports the throughput ratio as a counter.
 void InterleavedRatio(benchmark::State& state) {
   using Clock = std::chrono::steady_clock;
-  std::string content = MakeSampleConfig(static_cast<size_t>(state.range(0)));
+  std::string content = RenameContent(state);
   auto* data = reinterpret_cast<unsigned char*>(content.data());
   const auto size = static_cast<uint32_t>(content.size());
   const bool renaming = state.range(1) != 0;
-  if (!renaming) {
-    RenameTags(data, nullptr, size, false);
-  }
   Clock::duration scans{}, passes{};
   bool restore = false;
   for (auto _ : state) {

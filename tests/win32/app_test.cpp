@@ -43,6 +43,23 @@ void Press(AppDriver& app, int button, const ConfigTree& tree, const std::vector
   EXPECT_EQ(app.WaitForBoxOrIdle(), nullptr) << "no further box";
 }
 
+// The window stands where the placement arithmetic puts a window of its size
+// in the work area of the monitor under the cursor.
+void ExpectCentredUnderCursor(HWND window) {
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &info));
+  RECT rect{};
+  ::GetWindowRect(window, &rect);
+  const RECT& work = info.rcWork;
+  const PlacementPoint expected =
+      CenterInArea({work.left, work.top, work.right, work.bottom}, rect.right - rect.left, rect.bottom - rect.top);
+  EXPECT_EQ(rect.left, expected.x);
+  EXPECT_EQ(rect.top, expected.y);
+}
+
 TEST(Program, StartsCentredUnderTheCursorWithTheLogFocused) {
   ASSERT_TRUE(::SetCursorPos(700, 500));
   ASSERT_EQ(::GlobalFindAtomW(kAtomName), 0) << "no copy of the program may be running already";
@@ -60,16 +77,7 @@ TEST(Program, StartsCentredUnderTheCursorWithTheLogFocused) {
   // The icons are checked in process (main_dialog_test): Wine answers
   // WM_GETICON from another process with no icon.
 
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint({700, 500}, MONITOR_DEFAULTTOPRIMARY), &info));
-  RECT window{};
-  ::GetWindowRect(app.Dialog(), &window);
-  const PlacementPoint expected =
-      CenterInArea({info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom},
-                   window.right - window.left, window.bottom - window.top);
-  EXPECT_EQ(window.left, expected.x);
-  EXPECT_EQ(window.top, expected.y);
+  ExpectCentredUnderCursor(app.Dialog());
 
   app.Click(IDCANCEL);
   EXPECT_EQ(app.WaitForExit(), 0);
@@ -97,18 +105,7 @@ TEST(Program, StartsMinimisedWhenAskedAndPlacedAllTheSame) {
   // Restored, it stands where the placement put it before it was first shown.
   ::ShowWindow(app.Dialog(), SW_RESTORE);
   ASSERT_TRUE(AppDriver::Eventually([&] { return !::IsIconic(app.Dialog()); }));
-  POINT cursor{};
-  ::GetCursorPos(&cursor);
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  ::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &info);
-  RECT window{};
-  ::GetWindowRect(app.Dialog(), &window);
-  const PlacementPoint expected =
-      CenterInArea({info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom},
-                   window.right - window.left, window.bottom - window.top);
-  EXPECT_EQ(window.left, expected.x);
-  EXPECT_EQ(window.top, expected.y);
+  ExpectCentredUnderCursor(app.Dialog());
 }
 
 TEST(Program, ButtonsRunWholeRuns) {
