@@ -131,8 +131,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 }  // namespace
 
-void ShowInternalErrorBox(HWND) {}
-
 int main(int argc, char** argv) {
   // Five repetitions by default: a single one swings by a tenth and more here.
   std::vector<char*> args(argv, argv + argc);
