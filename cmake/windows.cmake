@@ -21,7 +21,14 @@ target_include_directories(zelquist_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(zelquist_core PRIVATE ${ZQ_WARNINGS})
 target_link_libraries(zelquist_core PUBLIC ${ZQ_SYSTEM_LIBS})
 
-add_executable(Zelquist WIN32 ui/main.cpp res/zelquist.rc)
+# The window's resources, linked into the program and into the in-process
+# dialog tests alike. windres reports no dependencies of its own: a change to
+# the IDs, the icon or the manifest must still rebuild them.
+add_library(zelquist_resources OBJECT res/zelquist.rc)
+set_source_files_properties(res/zelquist.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_SOURCE_DIR}/res/zelquist.ico;${CMAKE_SOURCE_DIR}/res/zelquist.manifest")
+
+add_executable(Zelquist WIN32 ui/main.cpp $<TARGET_OBJECTS:zelquist_resources>)
 target_compile_options(Zelquist PRIVATE ${ZQ_WARNINGS})
 target_link_options(Zelquist PRIVATE -municode ${ZQ_STATIC_LINK} -s)
 target_link_libraries(Zelquist PRIVATE zelquist_core)

@@ -27,10 +27,10 @@ UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
 }  // namespace
 
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified) {
-  return RewriteConfigFileUsing(ContentIoCalls{}, owner, log, path, restore, modified);
+  return RewriteConfigFileUsing(SystemCalls{}, owner, log, path, restore, modified);
 }
 
-bool RewriteConfigFileUsing(const ContentIoCalls& io, HWND owner, HWND log, const wchar_t* path, bool restore,
+bool RewriteConfigFileUsing(const SystemCalls& calls, HWND owner, HWND log, const wchar_t* path, bool restore,
                             bool& modified) {
   modified = false;
   // Reports below are made while the file and buffer are still held, so the file
@@ -62,7 +62,7 @@ bool RewriteConfigFileUsing(const ContentIoCalls& io, HWND owner, HWND log, cons
   }
 
   DWORD bytesRead = 0;
-  if (!io.readFile(file.Get(), content.get(), size, &bytesRead, nullptr) || bytesRead != size) {
+  if (!calls.readFile(file.Get(), content.get(), size, &bytesRead, nullptr) || bytesRead != size) {
     return report(L"Failed to read");
   }
 
@@ -76,8 +76,8 @@ bool RewriteConfigFileUsing(const ContentIoCalls& io, HWND owner, HWND log, cons
   // If the rewind failed, writing anyway would append a second copy of the
   // content at the end of the file, so the write is only attempted after it.
   DWORD bytesWritten = 0;
-  if (io.setFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-      !io.writeFile(file.Get(), content.get(), size, &bytesWritten, nullptr) || bytesWritten != size) {
+  if (calls.setFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !calls.writeFile(file.Get(), content.get(), size, &bytesWritten, nullptr) || bytesWritten != size) {
     return report(L"Failed to update");
   }
   modified = true;

@@ -3,20 +3,12 @@
 // itself only when something was renamed. Every failure is reported on the spot.
 #pragma once
 
-#include "engine/platform.h"
-
-// The calls that a real file system cannot be made to fail on demand. Tests
-// replace them to produce a short read, a failed seek or a failed write.
-struct ContentIoCalls {
-  decltype(&::ReadFile) readFile = &::ReadFile;
-  decltype(&::SetFilePointer) setFilePointer = &::SetFilePointer;
-  decltype(&::WriteFile) writeFile = &::WriteFile;
-};
+#include "engine/system_calls.h"
 
 // True when the file is done: written back (modified set) or needing no change.
 // False after a failure that has already been logged and shown in an error box;
 // modified stays false then.
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified);
 
-bool RewriteConfigFileUsing(const ContentIoCalls& io, HWND owner, HWND log, const wchar_t* path, bool restore,
+bool RewriteConfigFileUsing(const SystemCalls& calls, HWND owner, HWND log, const wchar_t* path, bool restore,
                             bool& modified);

@@ -37,7 +37,8 @@ void ReportSearchFailure(const std::wstring& pattern, HWND owner, HWND log) {
 
 // Hands every device folder under root to UpdateDeviceFolder, in the order the
 // file system lists them. Reports its own failures, the summary included.
-Walk WalkDeviceRoot(const WalkCalls& calls, const std::wstring& root, HWND owner, HWND log, bool restore, int& count) {
+Walk WalkDeviceRoot(const SystemCalls& calls, const std::wstring& root, HWND owner, HWND log, bool restore,
+                    int& count) {
   const std::wstring pattern = root + L"\\*";
   WIN32_FIND_DATAW entry{};
   UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
@@ -65,7 +66,8 @@ Walk WalkDeviceRoot(const WalkCalls& calls, const std::wstring& root, HWND owner
 }
 
 // Copies the shell's answer for one folder; false when it has none.
-bool QueryFolder(const WalkCalls& calls, HWND owner, int folder, wchar_t (&buffer)[MAX_PATH + 1], std::wstring& path) {
+bool QueryFolder(const SystemCalls& calls, HWND owner, int folder, wchar_t (&buffer)[MAX_PATH + 1],
+                 std::wstring& path) {
   if (calls.getFolderPath(owner, folder, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) {
     return false;
   }
@@ -75,9 +77,9 @@ bool QueryFolder(const WalkCalls& calls, HWND owner, int folder, wchar_t (&buffe
 
 }  // namespace
 
-void RunOverrideUpdate(HWND owner, bool restore) { RunOverrideUpdateUsing(WalkCalls{}, owner, restore); }
+void RunOverrideUpdate(HWND owner, bool restore) { RunOverrideUpdateUsing(SystemCalls{}, owner, restore); }
 
-void RunOverrideUpdateUsing(const WalkCalls& calls, HWND owner, bool restore) {
+void RunOverrideUpdateUsing(const SystemCalls& calls, HWND owner, bool restore) {
   wchar_t buffer[MAX_PATH + 1] = {};
   std::wstring userFolder;
   if (!QueryFolder(calls, owner, CSIDL_APPDATA, buffer, userFolder)) {
@@ -117,7 +119,7 @@ void RunOverrideUpdateUsing(const WalkCalls& calls, HWND owner, bool restore) {
   }
 
   // The user's file comes last, and only after every device file succeeded.
-  if (!UpdateConfigFile(userFolder + kUserFile, owner, log, restore, count)) {
+  if (!UpdateConfigFile(userFolder + kUserFile, owner, log, restore, count, calls)) {
     ReportRunSummary(false, log, count);
     return;
   }
@@ -129,7 +131,7 @@ void RunOverrideUpdateUsing(const WalkCalls& calls, HWND owner, bool restore) {
 }
 
 bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool restore, int& count,
-                        const WalkCalls& calls) {
+                        const SystemCalls& calls) {
   const std::wstring pattern = folder + L"\\*.xml";
   WIN32_FIND_DATAW entry{};
   UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
@@ -147,7 +149,7 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
     if (IsDirectory(entry) || IsLink(entry)) {
       continue;
     }
-    if (!UpdateConfigFile(folder + L"\\" + entry.cFileName, owner, log, restore, count)) {
+    if (!UpdateConfigFile(folder + L"\\" + entry.cFileName, owner, log, restore, count, calls)) {
       return false;
     }
   } while (calls.findNextFile(search.Get(), &entry));
@@ -159,9 +161,10 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
   return true;
 }
 
-bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count) {
+bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
+                      const SystemCalls& calls) {
   bool modified = false;
-  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified)) {
+  if (!RewriteConfigFileUsing(calls, owner, log, path.c_str(), restore, modified)) {
     AppendLogLine(log, (L"FAILED: " + path).c_str());
     AppendLogLine(log, L"Aborted.");
     return false;

@@ -5,26 +5,16 @@
 
 #include <string>
 
-#include "engine/platform.h"
-
-#include <shlobj.h>
-
-// The calls through which a run meets the file system and the shell. Tests
-// replace them only for faults a real folder cannot be made to produce: a
-// failing folder query, a listing that fails part way, a search that cannot start.
-struct WalkCalls {
-  decltype(&::SHGetFolderPathW) getFolderPath = &::SHGetFolderPathW;
-  decltype(&::FindFirstFileW) findFirstFile = &::FindFirstFileW;
-  decltype(&::FindNextFileW) findNextFile = &::FindNextFileW;
-};
+#include "engine/system_calls.h"
 
 // Carries out the whole run; returns when it has ended. restore: false for a
 // Remove run, true for a Restore run.
 void RunOverrideUpdate(HWND owner, bool restore);
-void RunOverrideUpdateUsing(const WalkCalls& calls, HWND owner, bool restore);
+void RunOverrideUpdateUsing(const SystemCalls& calls, HWND owner, bool restore);
 
 // Both return true when the run goes on, false when it must stop (the failure
 // has been logged and shown already). count is raised by one per file written.
 bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool restore, int& count,
-                        const WalkCalls& calls = {});
-bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count);
+                        const SystemCalls& calls = {});
+bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
+                      const SystemCalls& calls = {});

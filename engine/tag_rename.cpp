@@ -48,17 +48,7 @@ struct FoldTable {
 
 const FoldTable foldTable;
 
-// True when the len bytes at position fold to the pattern and the byte after
-// them ends a name. The caller guarantees that byte is inside the buffer.
-bool IsTagAt(const unsigned char* position, const char* pattern, size_t len) {
-  for (size_t i = 0; i < len; ++i) {
-    if (foldTable.to[position[i]] != static_cast<unsigned char>(pattern[i])) {
-      return false;
-    }
-  }
-  const unsigned char boundary = position[len];
-  return boundary == ' ' || boundary == '>';
-}
+bool EndsName(unsigned char boundary) { return boundary == ' ' || boundary == '>'; }
 
 }  // namespace
 
@@ -67,18 +57,12 @@ int MatchTagUpper(const unsigned char* position, const char* pattern, size_t cou
     const unsigned char b = position[i];
     const char p = pattern[i];
     if (b == 0 || p == 0) {
-      if (p != 0) {
-        return -1;
-      }
-      return b != 0 ? 1 : 0;
+      return p != 0 ? -1 : (b != 0 ? 1 : 0);
     }
-    const auto folded = static_cast<signed char>(FoldTagByte(b));
+    const auto folded = static_cast<signed char>(foldTable.to[b]);
     const auto expected = static_cast<signed char>(p);
-    if (expected > folded) {
-      return -1;
-    }
-    if (expected < folded) {
-      return 1;
+    if (expected != folded) {
+      return expected > folded ? -1 : 1;
     }
   }
   return 0;
@@ -109,7 +93,8 @@ bool RenameTagPass(unsigned char* buffer, HWND owner, uint32_t size, const char*
       }
       position = static_cast<unsigned char*>(found);
     }
-    if (IsTagAt(position, pattern, len)) {
+    // The boundary byte is inside the buffer: position is before end.
+    if (MatchTagUpper(position, pattern, len) == 0 && EndsName(position[len])) {
       std::memcpy(position, replacement, len);
       replaced = true;
       // The next candidate starts at the boundary byte itself.

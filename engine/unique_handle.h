@@ -49,13 +49,5 @@ struct FindHandleTraits {
   static void Close(Handle handle) { ::FindClose(handle); }
 };
 
-// Events, processes, threads: handles whose empty value is NULL.
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Empty() { return nullptr; }
-  static void Close(Handle handle) { ::CloseHandle(handle); }
-};
-
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueFind = UniqueHandle<FindHandleTraits>;
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;

@@ -17,6 +17,7 @@ int32_t CenterOnAxis(int64_t low, int64_t high, int64_t size) {
 
 }  // namespace
 
-PlacementPoint CenterInArea(const PlacementArea& area, int32_t width, int32_t height) {
+PlacementPoint PlaceOnMonitor(const MONITORINFO& monitor, int32_t width, int32_t height) {
+  const RECT& area = monitor.rcWork;
   return {CenterOnAxis(area.left, area.right, width), CenterOnAxis(area.top, area.bottom, height)};
 }

@@ -1,18 +1,19 @@
-// Where a window of a given size goes in a placement area: centred, then pushed
-// back inside wherever it sticks out. Pure arithmetic, so it is tested natively.
+// Where a window of a given size goes on a monitor: centred in the monitor's
+// work area, then pushed back inside wherever it sticks out. Pure arithmetic,
+// so it is tested natively.
 #pragma once
 
 #include <cstdint>
 
-struct PlacementArea {
-  int32_t left, top, right, bottom;  // right and bottom exclusive
-};
+#include "engine/platform.h"
 
 struct PlacementPoint {
   int32_t x, y;
 };
 
-// Centred with each halving rounded toward zero, then clamped left, right, top,
-// bottom in that order: a window larger than the area ends on its right and
-// bottom edges and sticks out to the left and top.
-PlacementPoint CenterInArea(const PlacementArea& area, int32_t width, int32_t height);
+// Uses the work area (rcWork: the monitor less the taskbar and other docked
+// bars), never the whole monitor. Centred with each halving rounded toward
+// zero, then clamped left, right, top, bottom in that order: a window larger
+// than the area ends on its right and bottom edges and sticks out to the left
+// and top.
+PlacementPoint PlaceOnMonitor(const MONITORINFO& monitor, int32_t width, int32_t height);

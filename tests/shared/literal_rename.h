@@ -1,5 +1,6 @@
 // The renaming rule written out literally, one byte at a time, exactly as it is
-// stated: the reference that the fast scan is tested and fuzzed against.
+// stated, with its own copy of the table: the reference that the fast passes
+// are fuzzed against. Only the locale is shared with the program.
 #pragma once
 
 #include <cstdint>
@@ -9,52 +10,41 @@
 
 namespace literal {
 
-inline int FoldedCompare(const unsigned char* position, const char* pattern, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    int b = position[i];
-    const char p = pattern[i];
-    if (b == 0 || p == 0) {
-      return p != 0 ? -1 : (b != 0 ? 1 : 0);
-    }
-    if (b < 0x80 && IsLowerInLocale(b, g_tagLocale)) {
-      b = ToUpperInLocale(b, g_tagLocale);
-    }
-    const auto folded = static_cast<signed char>(b);
-    const auto expected = static_cast<signed char>(p);
-    if (expected != folded) {
-      return expected > folded ? -1 : 1;
-    }
-  }
-  return 0;
-}
+// Element text, marker text, upper-case text.
+inline constexpr const char* kRows[4][3] = {
+    {"<AppOverride", "<KVELDORIMAX", "<APPOVERRIDE"},
+    {"</AppOverride", "</KVELDORIMAX", "</APPOVERRIDE"},
+    {"<App", "<KVE", "<APP"},
+    {"</App", "</KVE", "</APP"},
+};
 
-inline bool Pass(unsigned char* buffer, uint32_t size, const char* pattern, const char* replacement) {
+inline bool Pass(unsigned char* position, uint32_t size, const char* pattern, const char* replacement) {
   const size_t len = std::strlen(pattern);
-  if (std::strlen(replacement) != len) {
-    return false;
-  }
   bool result = false;
-  unsigned char* position = buffer;
-  uint32_t remaining = size;
-  while (remaining >= len + 1) {
-    const unsigned char boundary = position[len];
-    if (FoldedCompare(position, pattern, len) == 0 && (boundary == 0x20 || boundary == 0x3E)) {
+  for (uint32_t remaining = size; remaining >= len + 1;) {
+    bool match = position[len] == 0x20 || position[len] == 0x3E;
+    for (size_t i = 0; match && i < len; ++i) {
+      int b = position[i];
+      if (b < 0x80 && IsLowerInLocale(b, g_tagLocale)) {
+        b = ToUpperInLocale(b, g_tagLocale);
+      }
+      match = b == static_cast<unsigned char>(pattern[i]);
+    }
+    if (match) {
       std::memcpy(position, replacement, len);
       result = true;
-      position += len;
-      remaining -= static_cast<uint32_t>(len);
-    } else {
-      ++position;
-      --remaining;
     }
+    const size_t step = match ? len : 1;
+    position += step;
+    remaining -= static_cast<uint32_t>(step);
   }
   return result;
 }
 
 inline bool AllPasses(unsigned char* buffer, uint32_t size, bool restore) {
   bool changed = false;
-  for (const TagRenameRow& row : TagRenameTable) {
-    changed |= Pass(buffer, size, restore ? row.marker : row.upper, restore ? row.element : row.marker);
+  for (const auto& row : kRows) {
+    changed |= Pass(buffer, size, restore ? row[1] : row[2], restore ? row[0] : row[1]);
   }
   return changed;
 }

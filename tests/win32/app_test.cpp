@@ -1,291 +1,184 @@
-// The real Zelquist.exe, started and worked from this process the way a person
-// would: buttons, keys, message boxes, the log, and every way of closing.
+// The real Zelquist.exe driven from a second process, for what only it can
+// show: start-up, each command by button and by key, every way of closing. And the
+// window built in this process from the program's own resources, for what
+// another process cannot see under Wine (its icons).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "res/resource.h"
 #include "tests/win32/support/app_driver.h"
-#include "tests/win32/support/config_tree.h"
-#include "tests/win32/support/run_texts.h"
-#include "tests/win32/support/temp_folder.h"
-#include "ui/placement_math.h"
+#include "ui/activity_log.h"
 
 namespace {
 
-constexpr wchar_t kAtomName[] = L"{69E0D9AF-F884-42C7-8091-15DAF8DA8195}";
-constexpr wchar_t kAbout[] =
-    L"This simple app modifies the Halvorn Corvela config files to permanently remove the application overrides "
-    L"for mouse buttons and wheel settings.\n\nYou can remove the overrides using the Corvela GUI but they will "
-    L"come back after a reboot (possibly only if it detects certain applications, e.g. Office). A bug in Corvela "
-    L"means it doesn't properly save the configuration change to disk. Inexplicably, this bug has been in Corvela "
-    L"for over three years.";
+constexpr wchar_t kWarning[] =
+    L"Warning: Using Corvela to modify your configuration after using this program may make the changes permanent, "
+    L"so that the Undo option has no effect. You may have to reinstall Corvela to restore the defaults.";
+constexpr wchar_t kLogout[] = L"You should logout and back in again to restart Corvela with the new configuration.";
+constexpr char kNames[] = "<A>\r\n<AppOverride x=\"1\"><App y=\"2\"></App></AppOverride>\r\n";
 
-// One message box a run is expected to show, and the button to answer it with.
-struct Step {
-  std::wstring text;
-  int answer = IDOK;
-};
-
-// Works one button press through to the end of its run, answering each box.
-void Press(AppDriver& app, int button, const ConfigTree& tree, const std::vector<Step>& steps) {
-  app.Click(button);
-  for (const Step& step : steps) {
-    const HWND box = app.WaitForBoxOrIdle();
-    ASSERT_TRUE(box) << "expected a box saying " << std::string(step.text.begin(), step.text.end());
-    EXPECT_EQ(RemoteText(box), L"Zelquist");
-    EXPECT_EQ(AppDriver::BoxText(box), tree.Expand(step.text));
-    EXPECT_FALSE(::IsWindowEnabled(app.Dialog())) << "the window waits for the box";
-    AppDriver::Answer(box, step.answer);
+TEST(MainWindow, HasTheDocumentedControlsIconsAndALogWithoutLimit) {
+  MainWindow window;
+  ASSERT_TRUE(window);
+  EXPECT_FALSE(::IsWindowVisible(window)) << "created hidden, to be placed first";
+  const std::pair<int, const wchar_t*> controls[] = {
+      {kRemove, L"&Remove mouse application overrides"},
+      {kUndo, L"&Undo"},
+      {kUpdates, L"Up&dates && Source Code"},
+      {IDCANCEL, L"&Close"},
+      {kAbout,
+       L"This simple app modifies the Halvorn Corvela config files to permanently remove the application overrides "
+       L"for mouse buttons and wheel settings.\n\nYou can remove the overrides using the Corvela GUI but they will "
+       L"come back after a reboot (possibly only if it detects certain applications, e.g. Office). A bug in Corvela "
+       L"means it doesn't properly save the configuration change to disk. Inexplicably, this bug has been in "
+       L"Corvela for over three years."}};
+  for (const auto& [id, text] : controls) {
+    EXPECT_EQ(Text(::GetDlgItem(window, id)), text) << id;
   }
-  EXPECT_EQ(app.WaitForBoxOrIdle(), nullptr) << "no further box";
+  for (const auto& [group, which, size] : {std::tuple{kLargeIcon, ICON_BIG, 32}, {kSmallIcon, ICON_SMALL, 16}}) {
+    EXPECT_TRUE(::FindResourceW(nullptr, MAKEINTRESOURCEW(group), RT_GROUP_ICON)) << group;
+    ICONINFO icon{};
+    BITMAP bitmap{};
+    ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0)), &icon));
+    ::GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, size);
+    EXPECT_EQ(bitmap.bmHeight, size);
+    ::DeleteObject(icon.hbmColor);
+    ::DeleteObject(icon.hbmMask);
+  }
+  // Far past an edit control's default limit of about 30,000 characters; each
+  // line at the end, whatever the user selected, and the caret left there.
+  for (int i = 0; i < 400; ++i) {
+    AppendLogLine(window.Log(), std::wstring(99, L'x').c_str());
+  }
+  ::SendMessageW(window.Log(), EM_SETSEL, 2, 4);
+  AppendLogLine(window.Log(), L"last");
+  EXPECT_EQ(Text(window.Log()).substr(400 * 101), L"last\r\n");
+  DWORD start = 0, end = 0;
+  ::SendMessageW(window.Log(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 400u * 101 + 6);
+  EXPECT_EQ(end, start);
 }
 
-// The window stands where the placement arithmetic puts a window of its size
-// in the work area of the monitor under the cursor.
-void ExpectCentredUnderCursor(HWND window) {
-  POINT cursor{};
-  ::GetCursorPos(&cursor);
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &info));
-  RECT rect{};
-  ::GetWindowRect(window, &rect);
-  const RECT& work = info.rcWork;
-  const PlacementPoint expected =
-      CenterInArea({work.left, work.top, work.right, work.bottom}, rect.right - rect.left, rect.bottom - rect.top);
-  EXPECT_EQ(rect.left, expected.x);
-  EXPECT_EQ(rect.top, expected.y);
+TEST(Program, ManifestAsksForTheHighestRightsAndCommonControls6) {
+  const HMODULE exe = ::LoadLibraryExW(AppDriver::ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const HRSRC found = ::FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_TRUE(found);
+  const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(exe, found))),
+                             ::SizeofResource(exe, found));
+  for (const char* part : {"level=\"highestAvailable\"", "uiAccess=\"false\"",
+                           "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\""}) {
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
+  }
+  ::FreeLibrary(exe);
 }
 
-TEST(Program, StartsCentredUnderTheCursorWithTheLogFocused) {
+TEST(Program, EveryWayOfClosingEndsItWithExitCodeZero) {
+  AppDriver holder;  // holds the atom throughout: each copy deletes only its own reference
+  ASSERT_TRUE(holder.Start(SW_SHOWMINNOACTIVE));
+  EXPECT_TRUE(::IsIconic(holder.Dialog())) << "shown as the starter asked";
+  const std::function<void(const AppDriver&)> ways[] = {
+      [](const AppDriver& app) { app.Command(IDCANCEL); },
+      [](const AppDriver& app) { ::PostMessageW(app.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0); },
+      [](const AppDriver& app) { app.Keys({VK_ESCAPE}); },
+      [](const AppDriver& app) {
+        app.Keys({VK_MENU, VK_F4});
+      },
+      [](const AppDriver& app) {
+        app.Keys({VK_MENU, 'C'});
+      },
+  };
+  for (const auto& close : ways) {
+    AppDriver app;
+    ASSERT_TRUE(app.Start());
+    close(app);
+    EXPECT_EQ(app.WaitForExit(), 0) << &close - ways;
+    EXPECT_NE(::GlobalFindAtomW(kAtomName), 0) << &close - ways;
+  }
+  holder.Command(IDCANCEL);
+  EXPECT_EQ(holder.WaitForExit(), 0);
+  EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0) << "the atom goes with the last copy";
+}
+
+// The address that the Updates button opened, from the stand-in browser.
+std::string OpenedAddress(HANDLE opened, const std::wstring& record) {
+  if (::WaitForSingleObject(opened, 60000) != WAIT_OBJECT_0) {
+    return "(nothing opened)";
+  }
+  return ReadBytes(record);
+}
+
+TEST(Program, StartsCentredUnderTheCursorAndRunsEachCommandByButtonAndKey) {
+  ConfigTree tree;
+  const std::wstring file = tree.Expand(L"{d}\\M\\a.xml");
+  WriteBytes(file, kNames);
+  WriteBytes(tree.Expand(L"{u}\\user.xml"), "");
+  // This executable, registered as the browser for https addresses.
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring browser = L"\"" + std::wstring(self) + L"\" --record-url \"%1\"";
+  ASSERT_EQ(::RegSetValueW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", REG_SZ, browser.c_str(), 0), 0);
+  const std::wstring record = tree.Expand(L"{o}\\opened.txt");
+  ::SetEnvironmentVariableW(L"ZQ_URL_RECORD", record.c_str());
+  const UniqueKernelHandle opened(::CreateEventW(nullptr, FALSE, FALSE, L"ZelquistTestUrlOpened"));
   ASSERT_TRUE(::SetCursorPos(700, 500));
   ASSERT_EQ(::GlobalFindAtomW(kAtomName), 0) << "no copy of the program may be running already";
   AppDriver app;
   ASSERT_TRUE(app.Start());
-
-  EXPECT_EQ(RemoteText(app.Dialog()), L"Zelquist");
-  EXPECT_EQ(RemoteText(app.Control(IDC_ABOUT_TEXT)), kAbout);
-  EXPECT_EQ(app.LogText(), L"");
-  EXPECT_EQ(app.Focus(), app.Control(IDC_LOG));
   EXPECT_NE(::GlobalFindAtomW(kAtomName), 0);
-  const LONG style = ::GetWindowLongW(app.Dialog(), GWL_STYLE);
-  EXPECT_TRUE(style & WS_MINIMIZEBOX);
-  EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
-  // The icons are checked in process (main_dialog_test): Wine answers
-  // WM_GETICON from another process with no icon.
+  EXPECT_TRUE(Eventually([&] { return app.Focus() == app.Control(kLog); })) << "the log has the focus";
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint({700, 500}, MONITOR_DEFAULTTOPRIMARY), &monitor));
+  const RECT& work = monitor.rcWork;
+  RECT placed{};
+  ::GetWindowRect(app.Dialog(), &placed);
+  const LONG width = placed.right - placed.left, height = placed.bottom - placed.top;
+  EXPECT_EQ(placed.left, work.left + (work.right - work.left - width) / 2);
+  EXPECT_EQ(placed.top, work.top + (work.bottom - work.top - height) / 2);
+  EXPECT_GT(width, 300) << "placing keeps the size";
 
-  ExpectCentredUnderCursor(app.Dialog());
-
-  app.Click(IDCANCEL);
-  EXPECT_EQ(app.WaitForExit(), 0);
-  EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0) << "the atom goes with the program";
-}
-
-TEST(Program, TwoCopiesHoldTheAtomUntilBothHaveExited) {
-  AppDriver first;
-  AppDriver second;
-  ASSERT_TRUE(first.Start());
-  ASSERT_TRUE(second.Start());
-  ASSERT_NE(first.Dialog(), second.Dialog());
-  first.Click(IDCANCEL);
-  EXPECT_EQ(first.WaitForExit(), 0);
-  EXPECT_NE(::GlobalFindAtomW(kAtomName), 0) << "the second copy still holds it";
-  second.Click(IDCANCEL);
-  EXPECT_EQ(second.WaitForExit(), 0);
-  EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0);
-}
-
-TEST(Program, StartsMinimisedWhenAskedAndPlacedAllTheSame) {
-  AppDriver app;
-  ASSERT_TRUE(app.Start(SW_SHOWMINNOACTIVE));
-  EXPECT_TRUE(::IsIconic(app.Dialog()));
-  // Restored, it stands where the placement put it before it was first shown.
-  ::ShowWindow(app.Dialog(), SW_RESTORE);
-  ASSERT_TRUE(AppDriver::Eventually([&] { return !::IsIconic(app.Dialog()); }));
-  ExpectCentredUnderCursor(app.Dialog());
-}
-
-TEST(Program, ButtonsRunWholeRuns) {
-  struct ButtonPress {
-    int button;
-    std::vector<Step> boxes;
-  };
-  struct Case {
-    const char* name;
-    std::vector<std::pair<const wchar_t*, const char*>> tree;
-    std::vector<ButtonPress> presses;
-    Lines lines;
-    std::vector<std::pair<const wchar_t*, const char*>> after;
-  };
-  const Case cases[] = {
-      {"Remove answered OK",
-       {{L"{dev}\\Mouse1\\a.xml", kNames}, {L"{dev}\\Mouse1\\b.xml", kPlain}, {L"{user}\\user.xml", kNames}},
-       {{IDC_REMOVE, {{kWarning, IDOK}, {kLogout}}}},
-       {kRemoving, L"MODIFIED: {dev}\\Mouse1\\a.xml", L"MODIFIED: {user}\\user.xml", L"DONE. 2 files were modified.",
-        L"", kLogout},
-       {{L"{dev}\\Mouse1\\a.xml", kMarkers}, {L"{dev}\\Mouse1\\b.xml", kPlain}, {L"{user}\\user.xml", kMarkers}}},
-      {"Remove answered Cancel",
-       {{L"{dev}\\Mouse1\\a.xml", kNames}, {L"{user}\\user.xml", kNames}},
-       {{IDC_REMOVE, {{kWarning, IDCANCEL}}}},
-       {L"Cancelled.", L""},
-       {{L"{dev}\\Mouse1\\a.xml", kNames}, {L"{user}\\user.xml", kNames}}},
-      {"Undo",
-       {{L"{dev}\\Mouse1\\a.xml", kMarkers}, {L"{user}\\user.xml", kPlain}},
-       {{IDC_UNDO, {{kLogout}}}},
-       {kRestoring, L"MODIFIED: {dev}\\Mouse1\\a.xml", L"DONE. 1 files were modified.", L"", kLogout},
-       {{L"{dev}\\Mouse1\\a.xml", kNames}}},
-      {"a failing run",
-       {{L"{user}\\user.xml", kNames}},
-       {{IDC_REMOVE, {{kWarning, IDOK}, {L"Failed to search \"{dev}\\*\""}}}},
-       {kRemoving, L"Failed to search \"{dev}\\*\"", L"FAILED. No modifications succeeded.", L""},
-       {{L"{user}\\user.xml", kNames}}},
-      {"two runs in a row",
-       {{L"{dev}\\Mouse1\\a.xml", kNames}, {L"{user}\\user.xml", kPlain}},
-       {{IDC_REMOVE, {{kWarning, IDOK}, {kLogout}}}, {IDC_REMOVE, {{kWarning, IDOK}}}},
-       {kRemoving, L"MODIFIED: {dev}\\Mouse1\\a.xml", L"DONE. 1 files were modified.", L"", kLogout, kRemoving,
-        L"DONE. No modifications were needed.", L""},
-       {{L"{dev}\\Mouse1\\a.xml", kMarkers}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ConfigTree tree;  // the program inherits ZQ_TEST_ROOT and so walks this tree
-    for (const auto& [path, content] : c.tree) {
-      WriteBytes(tree.Expand(path), content);
-    }
-    AppDriver app;
-    ASSERT_TRUE(app.Start());
-    for (const auto& press : c.presses) {
-      Press(app, press.button, tree, press.boxes);
-    }
-    EXPECT_EQ(app.LogLines(), tree.Expand(c.lines));
-    for (const auto& [path, content] : c.after) {
-      EXPECT_EQ(ReadBytes(tree.Expand(path)), content);
-    }
-    EXPECT_TRUE(app.Running());
-  }
-}
-
-TEST(Program, EveryWayOfClosingEndsWithExitCodeZero) {
-  struct Way {
-    const char* name;
-    std::function<void(const AppDriver&)> close;
-  };
-  const Way ways[] = {
-      {"Close button", [](const AppDriver& app) { app.Click(IDCANCEL); }},
-      {"close box", [](const AppDriver& app) { ::PostMessageW(app.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
-      {"WM_CLOSE", [](const AppDriver& app) { ::PostMessageW(app.Dialog(), WM_CLOSE, 0, 0); }},
-      {"Esc",
-       [](const AppDriver& app) {
-         ASSERT_TRUE(app.BringToFront());
-         app.Keys({VK_ESCAPE});
-       }},
-      {"Alt+F4",
-       [](const AppDriver& app) {
-         ASSERT_TRUE(app.BringToFront());
-         app.Keys({VK_MENU, VK_F4});
-       }},
-      {"Alt+C",
-       [](const AppDriver& app) {
-         ASSERT_TRUE(app.BringToFront());
-         app.Keys({VK_MENU, 'C'});
-       }},
-  };
-  for (const Way& way : ways) {
-    SCOPED_TRACE(way.name);
-    AppDriver app;
-    ASSERT_TRUE(app.Start());
-    way.close(app);
-    EXPECT_EQ(app.WaitForExit(), 0);
-    EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0);
-  }
-}
-
-TEST(Program, IgnoresCommandsWithANotificationCode) {
-  ConfigTree tree;
-  WriteBytes(tree.Expand(L"{user}\\user.xml"), kNames);
-  AppDriver app;
-  ASSERT_TRUE(app.Start());
-  for (int id : {IDCANCEL, IDC_UPDATES, IDC_REMOVE, IDC_UNDO}) {
-    app.Command(id, BN_SETFOCUS);
-    EXPECT_EQ(app.WaitForBoxOrIdle(), nullptr);
-  }
-  EXPECT_TRUE(app.Running());
-  EXPECT_EQ(app.LogText(), L"");
-}
-
-TEST(Program, KeyboardFollowsTheTabOrderAndMnemonics) {
-  ConfigTree tree;
-  WriteBytes(tree.Expand(L"{dev}\\Mouse1\\a.xml"), kMarkers);
-  WriteBytes(tree.Expand(L"{user}\\user.xml"), kPlain);
-  AppDriver app;
-  ASSERT_TRUE(app.Start());
-  ASSERT_TRUE(app.BringToFront());
-
-  // Undo stands second on screen but comes last in the Tab order.
-  for (int id : {IDC_REMOVE, IDC_UPDATES, IDCANCEL, IDC_UNDO, IDC_LOG}) {
+  // Undo stands second on screen but last in the Tab order.
+  for (int id : {kRemove, kUpdates, IDCANCEL, kUndo, kLog}) {
     app.Keys({VK_TAB});
-    EXPECT_TRUE(AppDriver::Eventually([&] { return app.Focus() == app.Control(id); }))
-        << "after Tab, expected control " << id;
+    EXPECT_TRUE(Eventually([&] { return app.Focus() == app.Control(id); })) << id;
   }
-
-  app.Keys({VK_MENU, 'R'});
-  HWND box = app.WaitForBox();
-  ASSERT_TRUE(box) << "Alt+R starts a Remove run";
-  EXPECT_EQ(AppDriver::BoxText(box), kWarning);
-  EXPECT_TRUE(AppDriver::BoxHasCancel(box));
-  AppDriver::Answer(box, IDCANCEL);
-  EXPECT_EQ(app.WaitForBoxOrIdle(), nullptr);
-
-  ASSERT_TRUE(app.BringToFront());
-  app.Keys({VK_MENU, 'U'});
-  box = app.WaitForBox();
-  ASSERT_TRUE(box) << "Alt+U starts a Restore run";
-  EXPECT_EQ(AppDriver::BoxText(box), kLogout);
-  EXPECT_FALSE(AppDriver::BoxHasCancel(box));
-  AppDriver::Answer(box, IDOK);
-  EXPECT_EQ(app.WaitForBoxOrIdle(), nullptr);
-  EXPECT_EQ(app.LogLines(), tree.Expand({L"Cancelled.", L"", kRestoring, L"MODIFIED: {dev}\\Mouse1\\a.xml",
-                                         L"DONE. 1 files were modified.", L"", kLogout}));
-  EXPECT_EQ(ReadBytes(tree.Expand(L"{dev}\\Mouse1\\a.xml")), kNames);
-}
-
-// Registers a stand-in browser for https addresses in this Wine prefix.
-void RegisterRecordingBrowser() {
-  std::wstring recorder = AppDriver::ProgramPath();
-  recorder.resize(recorder.rfind(L'\\'));
-  const std::wstring command = L"\"" + recorder + L"\\tests\\win32\\url_recorder.exe\" \"%1\"";
-  HKEY key = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr),
-            ERROR_SUCCESS);
-  ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(key);
-}
-
-TEST(Program, UpdatesOpensTheHomePage) {
-  RegisterRecordingBrowser();
-  TempFolder folder;
-  const std::wstring record = folder / L"opened.txt";
-  ::SetEnvironmentVariableW(L"ZQ_URL_RECORD", record.c_str());
-  for (bool keyboard : {false, true}) {
-    SCOPED_TRACE(keyboard ? "Alt+D" : "click");
-    ::DeleteFileW(record.c_str());
-    AppDriver app;
-    ASSERT_TRUE(app.Start());
-    if (keyboard) {
-      ASSERT_TRUE(app.BringToFront());
-      app.Keys({VK_MENU, 'D'});
-    } else {
-      app.Click(IDC_UPDATES);
-    }
-    AppDriver::Eventually([&] { return !ReadBytesIfAny(record).empty(); });
-    EXPECT_EQ(ReadBytesIfAny(record), "https://github.com/zelquist/zelquist");
-    EXPECT_TRUE(app.Running());
+  for (int id : {IDCANCEL, kUpdates, kRemove, kUndo}) {
+    app.Command(id, BN_SETFOCUS);  // a notification, not a command
+    EXPECT_EQ(app.WaitForBoxOrIdle(), nullptr) << id;
   }
+  // Each command by its button, then by its key: Remove answered Cancel, then
+  // OK; Undo; Updates.
+  for (const bool byKey : {false, true}) {
+    SCOPED_TRACE(byKey ? "keys" : "buttons");
+    const auto press = [&](int id, WORD key) { byKey ? app.Keys({VK_MENU, key}) : app.Command(id); };
+    const auto box = [&] { return byKey ? app.WaitForBox() : app.WaitForBoxOrIdle(); };
+    press(kRemove, 'R');
+    HWND shown = box();
+    EXPECT_EQ(AppDriver::BoxText(shown), kWarning);
+    AppDriver::Answer(shown, IDCANCEL);
+    press(kRemove, 'R');
+    AppDriver::Answer(box(), IDOK);
+    AppDriver::Answer(app.WaitForBoxOrIdle(), IDOK);  // the closing hint
+    EXPECT_NE(ReadBytes(file), kNames);
+    press(kUndo, 'U');
+    shown = box();
+    EXPECT_EQ(AppDriver::BoxText(shown), kLogout);
+    AppDriver::Answer(shown, IDOK);
+    EXPECT_EQ(ReadBytes(file), kNames);
+    press(kUpdates, 'D');
+    EXPECT_EQ(OpenedAddress(opened.Get(), record), "https://github.com/zelquist/zelquist");
+  }
+  std::wstring pass = tree.Expand(
+      L"Cancelled.||Removing Corvela mouse application overrides:|MODIFIED: {d}\\M\\a.xml|DONE. 1 files were "
+      L"modified.||<|Restoring Corvela mouse application overrides:|MODIFIED: {d}\\M\\a.xml|DONE. 1 files were "
+      L"modified.||<|");
+  std::wstring log;
+  for (const wchar_t c : pass + pass) {
+    log += c == L'|' ? L"\r\n" : c == L'<' ? kLogout : std::wstring(1, c);
+  }
+  EXPECT_EQ(Text(app.Control(kLog)), log);
 }
 
 }  // namespace

@@ -1,54 +1,34 @@
 #include "tests/win32/support/app_driver.h"
 
 #include <chrono>
-#include <thread>
-
-#include "tests/win32/support/run_texts.h"
+#include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kPatience = std::chrono::seconds(20);
-
-// Every cross-process wait polls: there is nothing in the other process to wait on.
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-  const auto deadline = Clock::now() + kPatience;
-  while (!condition()) {
-    if (Clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
-
 struct BoxSearch {
-  HWND dialog;
+  HWND owner;
   HWND box;
 };
 
 BOOL CALLBACK MatchBox(HWND window, LPARAM lParam) {
   auto* search = reinterpret_cast<BoxSearch*>(lParam);
-  wchar_t className[16] = {};
-  ::GetClassNameW(window, className, 16);
-  if (window != search->dialog && std::wstring(className) == L"#32770" &&
-      ::GetWindow(window, GW_OWNER) == search->dialog) {
+  if (::GetWindow(window, GW_OWNER) == search->owner && ::GetDlgItem(window, 0xFFFF)) {
     search->box = window;
     return FALSE;
   }
   return TRUE;
 }
 
-}  // namespace
-
-std::wstring RemoteText(HWND window) {
-  const auto length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const auto copied = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(copied));
-  return text;
+// True once a message sent to the window has come back: its thread is in a
+// message loop, the main one or a message box's.
+bool Settled(HWND window) {
+  DWORD_PTR ignored = 0;
+  return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
 }
+
+bool Visible(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+}  // namespace
 
 std::wstring AppDriver::ProgramPath() {
   wchar_t self[MAX_PATH] = {};
@@ -61,9 +41,9 @@ std::wstring AppDriver::ProgramPath() {
 }
 
 AppDriver::~AppDriver() {
-  if (process_ && Running()) {
+  if (process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
     ::PostMessageW(dialog_, WM_COMMAND, IDCANCEL, 0);
-    if (::WaitForSingleObject(process_.Get(), 5000) != WAIT_OBJECT_0) {
+    if (WaitForExit() == -1) {
       ::TerminateProcess(process_.Get(), 1);
     }
   }
@@ -77,21 +57,16 @@ bool AppDriver::Start(int showCommand) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showCommand);
   PROCESS_INFORMATION info{};
-  const auto started = Clock::now();
+  const auto started = std::chrono::steady_clock::now();
   if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &info)) {
     return false;
   }
-  UniqueKernelHandle thread(info.hThread);
+  const UniqueKernelHandle thread(info.hThread);
   process_.Reset(info.hProcess);
   processId_ = info.dwProcessId;
-  const bool shown = WaitUntil([&] {
-    if (!Attach()) {
-      return false;
-    }
-    return (::GetWindowLongW(dialog_, GWL_STYLE) & WS_VISIBLE) != 0;
-  });
-  startupMilliseconds_ = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+  const bool shown = Eventually([&] { return Attach() && Visible(dialog_); });
+  startupMilliseconds_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
   return shown;
 }
 
@@ -112,43 +87,27 @@ bool AppDriver::Attach() {
   return false;
 }
 
-std::wstring AppDriver::LogText() const { return RemoteText(Control(1005)); }
-
-std::vector<std::wstring> AppDriver::LogLines() const { return SplitLines(LogText()); }
-
-void AppDriver::Click(int id) const { Command(id, BN_CLICKED); }
-
 void AppDriver::Command(int id, WORD notification) const {
   ::SendNotifyMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, notification), reinterpret_cast<LPARAM>(Control(id)));
 }
 
-bool AppDriver::BringToFront() const {
+void AppDriver::Keys(std::initializer_list<WORD> chord) const {
   ::SetForegroundWindow(dialog_);
   // Keys go where the program's thread has put its focus, which it does only
-  // once it has handled its activation: wait for that too.
-  return WaitUntil([&] {
+  // once it has handled its activation.
+  Eventually([&] {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     return ::GetForegroundWindow() == dialog_ &&
            ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info) && info.hwndActive == dialog_ &&
            info.hwndFocus != nullptr;
   });
-}
-
-void AppDriver::Keys(std::initializer_list<WORD> chord) const {
-  std::vector<INPUT> inputs;
+  std::vector<INPUT> inputs(chord.size() * 2);
+  size_t i = 0;
   for (WORD key : chord) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    inputs.push_back(input);
-  }
-  for (auto key = chord.end(); key != chord.begin();) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = *--key;
-    input.ki.dwFlags = KEYEVENTF_KEYUP;
-    inputs.push_back(input);
+    inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = key;
+    inputs[inputs.size() - 1 - i++].ki.dwFlags = KEYEVENTF_KEYUP;
   }
   ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
@@ -166,26 +125,15 @@ HWND AppDriver::FindBox() const {
   return search.box;
 }
 
-// True once a message sent to the dialog has come back: its thread is in a
-// message loop, the main one or a message box's.
-bool AppDriver::SettleOnce() const {
-  DWORD_PTR ignored = 0;
-  return ::SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
-}
-
 HWND AppDriver::WaitForBoxOrIdle() const {
-  for (;;) {
+  // Settled twice with no box: a box that was being created as the first
+  // message came back is there by the second.
+  for (int round = 0;; ++round) {
     if (const HWND box = FindBox()) {
-      // Let the box finish starting up before anyone reads or presses it.
-      WaitUntil([&] { return (::GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE) != 0; });
+      Eventually([&] { return Visible(box); });  // let it finish starting up
       return box;
     }
-    if (!::IsWindow(dialog_) || !SettleOnce()) {
-      return nullptr;
-    }
-    // Twice: a box that was being created as the first message came back is
-    // there by the second.
-    if (!FindBox() && SettleOnce() && !FindBox()) {
+    if (round == 2 || !::IsWindow(dialog_) || !Settled(dialog_)) {
       return nullptr;
     }
   }
@@ -193,34 +141,19 @@ HWND AppDriver::WaitForBoxOrIdle() const {
 
 HWND AppDriver::WaitForBox() const {
   HWND box = nullptr;
-  WaitUntil([&] { return (box = FindBox()) != nullptr; });
-  if (box) {
-    WaitUntil([&] { return (::GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE) != 0; });
-  }
+  Eventually([&] { return (box = FindBox()) != nullptr && Visible(box); });
   return box;
-}
-
-bool AppDriver::Eventually(const std::function<bool()>& condition) { return WaitUntil(condition); }
-
-std::wstring AppDriver::BoxText(HWND box) { return RemoteText(::GetDlgItem(box, 0xFFFF)); }
-
-bool AppDriver::BoxHasCancel(HWND box) {
-  const HWND cancel = ::GetDlgItem(box, IDCANCEL);
-  return cancel && (::GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE);
 }
 
 void AppDriver::Answer(HWND box, int button) {
   ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-  WaitUntil([&] { return !::IsWindow(box); });
+  Eventually([&] { return !::IsWindow(box); });
 }
 
-long AppDriver::WaitForExit(DWORD milliseconds) {
-  if (::WaitForSingleObject(process_.Get(), milliseconds) != WAIT_OBJECT_0) {
+long AppDriver::WaitForExit() const {
+  DWORD code = 0;
+  if (::WaitForSingleObject(process_.Get(), 60000) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process_.Get(), &code)) {
     return -1;
   }
-  DWORD code = 0;
-  ::GetExitCodeProcess(process_.Get(), &code);
   return static_cast<long>(code);
 }
-
-bool AppDriver::Running() const { return ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }

@@ -1,76 +1,54 @@
-// Drives the real Zelquist.exe from another process, the way a person would:
-// starts it, finds its dialog, presses its buttons and keys, answers its message
-// boxes and reads its activity log.
+// Drives the real Zelquist.exe from another process, as a person would: starts
+// it, presses its buttons and keys, answers its message boxes, reads its log.
 #pragma once
 
-#include <functional>
+#include <initializer_list>
 #include <string>
-#include <vector>
 
-#include "engine/unique_handle.h"
+#include "tests/win32/support/harness.h"
 
 class AppDriver {
  public:
-  // The built program, two folders above this executable's folder.
+  // The built program, beside the folder that holds this executable's folder.
   static std::wstring ProgramPath();
 
   AppDriver() = default;
-  // Closes the program if it is still running.
-  ~AppDriver();
+  ~AppDriver();  // closes the program if it still runs
   AppDriver(const AppDriver&) = delete;
   AppDriver& operator=(const AppDriver&) = delete;
 
-  // Starts the program and waits until its window is visible; false if it never shows.
+  // Starts the program and waits until its window is visible.
   bool Start(int showCommand = SW_SHOWNORMAL);
-  // Finds a program that is already running (started by an earlier command).
+  // Finds the copy that an earlier command started.
   bool Attach();
-  // Lets the program run on after this driver is gone.
+  // Leaves the program running when this driver goes.
   void Release() { process_.Reset(); }
-  // Milliseconds from process creation to a visible window, for the last Start.
   double StartupMilliseconds() const { return startupMilliseconds_; }
 
   HWND Dialog() const { return dialog_; }
   HWND Control(int id) const { return ::GetDlgItem(dialog_, id); }
-  std::wstring LogText() const;
-  std::vector<std::wstring> LogLines() const;
-
-  // Clicks a button: the WM_COMMAND the button sends its dialog. It is queued
-  // as a sent message, so WaitForBoxOrIdle cannot see the program idle before
-  // the click has been handled.
-  void Click(int id) const;
-  // The same with another notification code.
-  void Command(int id, WORD notification) const;
-  // Sends a key chord (for example {VK_MENU, 'R'}) to the foreground window.
+  // The WM_COMMAND a button sends, as a sent message: WaitForBoxOrIdle cannot
+  // see the program idle before it has been handled.
+  void Command(int id, WORD notification = BN_CLICKED) const;
+  // Brings the window to the front, waits until it has the focus, and types the
+  // chord (for example {VK_MENU, 'R'}).
   void Keys(std::initializer_list<WORD> chord) const;
-  bool BringToFront() const;
-  // The control that has the keyboard focus in the program.
   HWND Focus() const;
-
-  // Waits until the program shows a message box (returned) or has gone back to
-  // its message loop with none open (nullptr). Only after Click or Command:
-  // keys arrive as input, which a sent message would overtake.
+  // After Command: the program's message box (returned) or, with none open, the
+  // program back in its message loop (nullptr).
   HWND WaitForBoxOrIdle() const;
-  // After keys: waits for a message box of the program to appear.
+  // After keys, which a sent message would overtake: the next message box.
   HWND WaitForBox() const;
-  // Polls condition until it holds or 20 seconds have passed.
-  static bool Eventually(const std::function<bool()>& condition);
-  static std::wstring BoxText(HWND box);
-  static bool BoxHasCancel(HWND box);
+  static std::wstring BoxText(HWND box) { return Text(::GetDlgItem(box, 0xFFFF)); }
   static void Answer(HWND box, int button);
-
-  // Waits for the process to end; its exit code, or -1 on time-out.
-  long WaitForExit(DWORD milliseconds = 10000);
-  bool Running() const;
+  // The exit code, or -1 if the program has not ended within a minute.
+  long WaitForExit() const;
 
  private:
   HWND FindBox() const;
-  bool SettleOnce() const;
 
   UniqueKernelHandle process_;
   DWORD processId_ = 0;
   HWND dialog_ = nullptr;
   double startupMilliseconds_ = 0;
 };
-
-// The text of a window of another process.
-std::wstring RemoteText(HWND window);

@@ -1,24 +1,20 @@
-// Entry of every Win32 test executable. Started with "--hold-file" it is instead
-// the second process that keeps a file locked for a test.
+// Entry of the Win32 test executable. Started as "--record-url ADDRESS" it
+// stands in for the browser instead: it writes the address to the file that
+// ZQ_URL_RECORD names, then signals the test that waits for it.
 #include <gtest/gtest.h>
 
-#include <cwchar>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 
-#include "engine/platform.h"
-
-#include <shellapi.h>
-
-#include "tests/win32/support/file_holder.h"
+#include "tests/win32/support/harness.h"
 
 int main(int argc, char** argv) {
-  int count = 0;
-  wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (arguments && count == 4 && std::wcscmp(arguments[1], L"--hold-file") == 0) {
-    const int result = HoldFileUntilReleased(arguments[2], arguments[3]);
-    ::LocalFree(arguments);
-    return result;
+  if (argc == 3 && std::strcmp(argv[1], "--record-url") == 0) {
+    std::ofstream(std::getenv("ZQ_URL_RECORD")) << argv[2];
+    const UniqueKernelHandle opened(::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"ZelquistTestUrlOpened"));
+    return ::SetEvent(opened.Get()) ? 0 : 1;
   }
-  ::LocalFree(arguments);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,97 @@
+// The portable core, natively under ASan and UBSan: a few rows a reader learns
+// the renaming rule from (the fuzzer holds it to the literal rule everywhere
+// else), text formatting, and the placement arithmetic.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "engine/tag_rename.h"
+#include "tests/shared/internal_error_recorder.h"
+#include "ui/format_text.h"
+#include "ui/placement_math.h"
+
+namespace {
+
+bool Rename(std::string& text, bool restore) {
+  return RenameTags(reinterpret_cast<unsigned char*>(text.data()), nullptr, static_cast<uint32_t>(text.size()),
+                    restore);
+}
+
+TEST(RenameTags, RenamesOnlyWholeNamesEndedBySpaceOrBracket) {
+  const struct {
+    bool restore;
+    const char* before;
+    const char* after;
+  } rows[] = {
+      {false, "<AppOverride x><App a=\"1\"></App></AppOverride>", "<KVELDORIMAX x><KVE a=\"1\"></KVE></KVELDORIMAX>"},
+      {false, "<appoverride ><aPpOvErRiDe><App><App>", "<KVELDORIMAX ><KVELDORIMAX><KVE><KVE>"},
+      {false, "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App", "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App"},
+      {true, "<kveldorimax ><Kve></KVE ><App >", "<AppOverride ><App></App ><App >"},
+  };
+  for (const auto& row : rows) {
+    std::string text = row.before;
+    EXPECT_EQ(Rename(text, row.restore), text != row.before);
+    EXPECT_EQ(text, row.after);
+  }
+}
+
+TEST(RenameTagPass, MismatchedLengthsRaiseTheBoxAndLeaveTheBuffer) {
+  std::string text = "<App ><App>";
+  const int before = InternalErrorBoxesShown();
+  auto* bytes = reinterpret_cast<unsigned char*>(text.data());
+  EXPECT_FALSE(RenameTagPass(bytes, nullptr, static_cast<uint32_t>(text.size()), "<APP", "<KV"));
+  EXPECT_FALSE(RenameTagPass(bytes, nullptr, 0, "<APP", "<KVEX"));
+  EXPECT_EQ(InternalErrorBoxesShown(), before + 2) << "every pass checks, even over an empty buffer";
+  EXPECT_EQ(text, "<App ><App>");
+}
+
+TEST(FormatText, FormatsAnyCountAndGrowsUntilTheTextFits) {
+  std::wstring output = L"previous";
+  EXPECT_TRUE(FormatText(output, L"FAILED. However, %d files were modified successfully.", INT_MIN));
+  EXPECT_EQ(output, L"FAILED. However, -2147483648 files were modified successfully.");
+  // Just below, at and above each capacity the buffer passes through.
+  for (int width : {0, 62, 63, 64, 65, 127, 128, 129, 70000}) {
+    ASSERT_TRUE(FormatText(output, L"[%*d]", width, 7));
+    EXPECT_EQ(output, L"[" + std::wstring(width > 1 ? width - 1 : 0, L' ') + L"7]") << width;
+  }
+}
+
+// Only where the ctest entry has told the allocator to refuse large requests,
+// so that memory runs out for real.
+TEST(FormatText, OutOfMemoryLeavesTheOutputEmpty) {
+  if (!std::getenv("ZQ_ALLOCATION_LIMITED")) {
+    GTEST_SKIP() << "needs the allocation limit of the out-of-memory ctest entry";
+  }
+  std::wstring output = L"previous";
+  errno = 0;
+  EXPECT_FALSE(FormatText(output, L"%*d", 1 << 20, 1));
+  EXPECT_EQ(output, L"");
+  EXPECT_EQ(errno, ENOMEM);
+}
+
+TEST(PlaceOnMonitor, CentresInTheWorkAreaThenClampsInOrder) {
+  const struct {
+    RECT monitor, work;
+    int32_t width, height, x, y;
+  } rows[] = {
+      {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 524, 400, 698, 320},                          // taskbar at the bottom
+      {{0, 0, 1920, 1080}, {62, 0, 1920, 1080}, 524, 400, 729, 340},                         // taskbar on the left
+      {{1920, 0, 3840, 1200}, {1920, 0, 3840, 1160}, 524, 400, 2618, 380},                   // second monitor
+      {{0, 0, 1366, 768}, {0, 0, 1366, 728}, 525, 401, 420, 163},                            // remainders dropped
+      {{-1280, 0, 0, 1024}, {-1280, 0, 0, 984}, 524, 400, -902, 292},                        // left of the primary
+      {{-1001, -1001, 0, 0}, {-1001, -1001, 0, 0}, 0, 0, -501, -501},                        // toward zero
+      {{0, 0, 800, 600}, {0, 0, 800, 560}, 900, 700, -100, -140},                            // larger both ways
+      {{0, 0, 800, 600}, {0, 0, 800, 560}, 300, 700, 250, -140},                             // taller only
+      {{INT_MIN / 2, 0, INT_MAX / 2, 9}, {INT_MIN / 2, 0, INT_MAX / 2, 9}, 100, 9, -51, 0},  // no overflow
+  };
+  for (const auto& row : rows) {
+    const PlacementPoint at = PlaceOnMonitor({sizeof(MONITORINFO), row.monitor, row.work, 0}, row.width, row.height);
+    EXPECT_EQ(at.x, row.x) << row.work.left << "," << row.work.top;
+    EXPECT_EQ(at.y, row.y) << row.work.left << "," << row.work.top;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+#include "tests/win32/support/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "ui/main_dialog.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+BoxResponder* active = nullptr;
+
+// Wine's own call that names a file on the Unix side; null on Windows.
+using ToUnix = char*(CDECL*)(LPCWSTR);
+const auto toUnix = reinterpret_cast<ToUnix>(
+    reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+
+std::wstring Unix(const std::wstring& path) {
+  const std::string name = toUnix(path.c_str());  // Wine's heap block is left to the process's end
+  return std::wstring(name.begin(), name.end());
+}
+
+// Runs a command line until path exists (or, with exists false, is gone):
+// Wine cannot wait for a Unix process, so its effect is waited for instead.
+void RunUntil(std::wstring command, const std::wstring& path, bool exists) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+  const UniqueKernelHandle thread(process.hThread), child(process.hProcess);
+  ASSERT_TRUE(Eventually([&] { return (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; }));
+}
+
+void SetShellFolder(HKEY root, const wchar_t* name, const std::wstring& value) {
+  ASSERT_EQ(::RegSetKeyValueW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", name,
+                              REG_EXPAND_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2)),
+            0);
+}
+
+// Links are removed, never followed, and before anything else: under Wine a
+// link whose target has gone can no longer be found. Read-only files are removed
+// too. (std::filesystem cannot tell the size of a file of 4 GiB here.)
+void RemoveTree(const std::wstring& path, bool linksOnly) {
+  WIN32_FIND_DATAW entry{};
+  UniqueFind search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+  for (bool more = !!search; more; more = ::FindNextFileW(search.Get(), &entry)) {
+    const std::wstring name = entry.cFileName, child = path + L"\\" + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      // Wine's RemoveDirectoryW would remove the link's target instead.
+      toUnix ? RunUntil(L"/bin/rm \"" + Unix(child) + L"\"", child, false) : void(::RemoveDirectoryW(child.c_str()));
+    } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (name != L"." && name != L"..") {
+        RemoveTree(child, linksOnly);
+      }
+    } else if (!linksOnly) {
+      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::DeleteFileW(child.c_str());
+    }
+  }
+  search.Reset();
+  if (!linksOnly) {
+    ::RemoveDirectoryW(path.c_str());
+  }
+}
+
+}  // namespace
+
+std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to) {
+  for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+std::wstring Text(HWND window) {
+  std::wstring text(static_cast<size_t>(::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(fs::path(path), std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(fs::path(path), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+long long LastWriteTime(const std::wstring& path) {
+  return fs::last_write_time(fs::path(path)).time_since_epoch().count();
+}
+
+long long Backdate(const std::wstring& path) {
+  fs::last_write_time(fs::path(path), fs::last_write_time(fs::path(path)) - std::chrono::hours(24 * 1000));
+  return LastWriteTime(path);
+}
+
+void CreateSparseFile(const std::wstring& path, long long size) {
+  // Moving the end writes nothing: on Wine's side it becomes a sparse file.
+  fs::create_directories(fs::path(path).parent_path());
+  const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  LARGE_INTEGER end{};
+  end.QuadPart = size;
+  ASSERT_TRUE(::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()));
+}
+
+void CreateFolderLink(const std::wstring& link, const std::wstring& target) {
+  fs::create_directories(fs::path(link).parent_path());
+  RunUntil(toUnix ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
+                  : L"cmd.exe /c mklink /J \"" + link + L"\" \"" + target + L"\"",
+           link, true);
+}
+
+ConfigTree::ConfigTree() {
+  static unsigned serial = 0;
+  if (serial++ == 0) {
+    SetShellFolder(HKEY_CURRENT_USER, L"AppData", L"%ZQ_TEST_ROOT%\\Roaming");
+    SetShellFolder(HKEY_LOCAL_MACHINE, L"Common AppData", L"%ZQ_TEST_ROOT%\\ProgramData");
+  }
+  root_ = fs::temp_directory_path() / ("zq-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(serial));
+  for (const char* folder : {"Roaming", "ProgramData", "Elsewhere"}) {
+    fs::create_directories(fs::path(root_) / folder);
+  }
+  ::SetEnvironmentVariableW(L"ZQ_TEST_ROOT", root_.c_str());
+}
+
+ConfigTree::~ConfigTree() {
+  RemoveTree(root_, true);
+  RemoveTree(root_, false);
+}
+
+std::wstring ConfigTree::Expand(std::wstring text) const {
+  text = Replace(text, L"{d}", root_ + L"\\ProgramData\\Halvorn\\Corvela\\Devices\\PointingDevice");
+  text = Replace(text, L"{u}", root_ + L"\\Roaming\\Halvorn\\Corvela");
+  return Replace(text, L"{o}", root_ + L"\\Elsewhere");
+}
+
+MainWindow::MainWindow()
+    : window_(::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainDialog), nullptr, MainDialogProc,
+                                   0)) {}
+
+MainWindow::~MainWindow() {
+  ::DestroyWindow(window_);
+  // Closing posts the quit message, which would end the next message box.
+  MSG quit{};
+  ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+BoxResponder::BoxResponder(HWND owner, std::deque<int> answers)
+    : owner_(owner),
+      answers_(std::move(answers)),
+      hook_(::SetWindowsHookExW(WH_CBT, &BoxResponder::Hook, nullptr, ::GetCurrentThreadId())) {
+  active = this;
+}
+
+BoxResponder::~BoxResponder() {
+  ::UnhookWindowsHookEx(hook_);
+  active = nullptr;
+}
+
+// A box is seen as it is activated, after its text is set; the answer is posted
+// to it, so that its own modal loop closes it exactly as a click would.
+LRESULT CALLBACK BoxResponder::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  if (active && code == HCBT_ACTIVATE) {
+    active->OnActivate(reinterpret_cast<HWND>(wParam));
+  }
+  if (active && code == HCBT_DESTROYWND && reinterpret_cast<HWND>(wParam) == active->answered_) {
+    active->answered_ = nullptr;  // a later box may be given the same handle
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void BoxResponder::OnActivate(HWND box) {
+  const HWND message = ::GetDlgItem(box, 0xFFFF);
+  if (!message || box == answered_) {
+    return;
+  }
+  answered_ = box;
+  const std::wstring text = Text(message);
+  wchar_t icon = L'?';
+  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const auto shown = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+    icon = !shown                                           ? icon
+           : shown == ::LoadIconW(nullptr, IDI_ERROR)       ? L'E'
+           : shown == ::LoadIconW(nullptr, IDI_WARNING)     ? L'W'
+           : shown == ::LoadIconW(nullptr, IDI_INFORMATION) ? L'I'
+                                                            : icon;
+  }
+  seen_ += (seen_.empty() ? L"" : L"|") + std::wstring(1, icon) + L":" + text;
+  EXPECT_EQ(Text(box), L"Zelquist");
+  EXPECT_EQ(::GetWindow(box, GW_OWNER), owner_);
+  EXPECT_FALSE(::IsWindowEnabled(owner_)) << "the window waits for the box";
+  const HWND cancel = ::GetDlgItem(box, IDCANCEL);
+  EXPECT_EQ(cancel && (::GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE), icon == L'W');
+  const size_t open = text.find(L'"'), close = text.find(L'"', open + 1);
+  if (close != std::wstring::npos) {
+    const std::wstring path = text.substr(open + 1, close - open - 1);
+    EXPECT_FALSE(UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)))
+        << "reported before the file is released";
+  }
+  int answer = IDOK;
+  if (!answers_.empty()) {
+    answer = answers_.front();
+    answers_.pop_front();
+  }
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+}
