@@ -6,7 +6,7 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 # The shipped exe carries its runtime: only system DLLs are imported. No time
 # stamp in the PE header, so two builds of the same source are byte-identical.
 set(ZQ_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
-set(ZQ_SYSTEM_LIBS comctl32 shell32 user32 gdi32 kernel32)
+set(ZQ_SYSTEM_LIBS comctl32 shell32 ole32 user32 gdi32 kernel32)
 
 add_library(zelquist_core STATIC
   ${ZQ_PORTABLE_SOURCES}

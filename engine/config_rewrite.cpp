@@ -24,14 +24,34 @@ UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
   return UniqueFile(::CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
+bool IsExpectedFile(HANDLE file, const wchar_t* expectedFinalPath) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+         ::CompareStringOrdinal(FinalPathOf(file).c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
+
+std::wstring FinalPathOf(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    // The length without the NUL when the path fits, the size it needs otherwise.
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    const bool fits = length < path.size();
+    path.resize(length);
+    if (length == 0 || fits) {
+      return path;
+    }
+  }
+}
 
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified) {
   return RewriteConfigFileUsing(SystemCalls{}, owner, log, path, restore, modified);
 }
 
 bool RewriteConfigFileUsing(const SystemCalls& calls, HWND owner, HWND log, const wchar_t* path, bool restore,
-                            bool& modified) {
+                            bool& modified, const wchar_t* expectedFinalPath) {
   modified = false;
   // Reports below are made while the file and buffer are still held, so the file
   // stays locked until the user has closed the error box.
@@ -47,6 +67,10 @@ bool RewriteConfigFileUsing(const SystemCalls& calls, HWND owner, HWND log, cons
     // only if one turns out to be needed.
     readOnly = true;
     file = OpenExclusive(path, kReadOnlyAccess);
+  }
+
+  if (file && expectedFinalPath && !IsExpectedFile(file.Get(), expectedFinalPath)) {
+    return true;  // not the file that was listed: never read, never written
   }
 
   LARGE_INTEGER fileSize{};

@@ -1,5 +1,6 @@
 #include "engine/run_driver.h"
 
+#include <cwchar>
 #include <string_view>
 
 #include "engine/config_rewrite.h"
@@ -29,6 +30,26 @@ bool IsDirectory(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes
 // link would let them have an administrator's run rewrite files anywhere.
 bool IsLink(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
+// The search for *.xml also matches each entry's short 8.3 name, so backups
+// such as "b.xmlold" or "c.xml~" come back too: only a long name that ends in
+// .xml (in any case) is a configuration file. ".xml" alone is one.
+bool HasXmlExtension(const wchar_t* name) {
+  const size_t length = std::wcslen(name);
+  if (length < 4) {
+    return false;
+  }
+  for (size_t i = 0; i < 4; ++i) {
+    wchar_t c = name[length - 4 + i];
+    if (c >= L'A' && c <= L'Z') {
+      c += L'a' - L'A';
+    }
+    if (c != L".xml"[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool IsDotOrDotDot(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
 
 void ReportSearchFailure(const std::wstring& pattern, HWND owner, HWND log) {
@@ -47,11 +68,17 @@ Walk WalkDeviceRoot(const SystemCalls& calls, const std::wstring& root, HWND own
     ReportRunSummary(false, log, 0);
     return Walk::Failed;
   }
+  // Where the root really is, resolved once: a device file must be found right
+  // below it, whatever may have been swapped in since its folder was listed.
+  const UniqueFile rootHandle(::CreateFileW(root.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const std::wstring finalRoot = FinalPathOf(rootHandle.Get());
   do {
     if (!IsDirectory(entry) || IsLink(entry) || IsDotOrDotDot(entry.cFileName)) {
       continue;
     }
-    if (!UpdateDeviceFolder(root + L"\\" + entry.cFileName, owner, log, restore, count, calls)) {
+    if (!UpdateDeviceFolder(root + L"\\" + entry.cFileName, owner, log, restore, count,
+                            finalRoot + L"\\" + entry.cFileName, calls)) {
       ReportRunSummary(false, log, count);
       return Walk::Failed;
     }
@@ -131,7 +158,7 @@ void RunOverrideUpdateUsing(const SystemCalls& calls, HWND owner, bool restore) 
 }
 
 bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool restore, int& count,
-                        const SystemCalls& calls) {
+                        const std::wstring& finalFolder, const SystemCalls& calls) {
   const std::wstring pattern = folder + L"\\*.xml";
   WIN32_FIND_DATAW entry{};
   UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
@@ -146,10 +173,11 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
     return true;
   }
   do {
-    if (IsDirectory(entry) || IsLink(entry)) {
+    if (IsDirectory(entry) || IsLink(entry) || !HasXmlExtension(entry.cFileName)) {
       continue;
     }
-    if (!UpdateConfigFile(folder + L"\\" + entry.cFileName, owner, log, restore, count, calls)) {
+    const std::wstring name = std::wstring(L"\\") + entry.cFileName;
+    if (!UpdateConfigFile(folder + name, owner, log, restore, count, calls, finalFolder + name)) {
       return false;
     }
   } while (calls.findNextFile(search.Get(), &entry));
@@ -162,9 +190,10 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
 }
 
 bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
-                      const SystemCalls& calls) {
+                      const SystemCalls& calls, const std::wstring& expectedFinalPath) {
   bool modified = false;
-  if (!RewriteConfigFileUsing(calls, owner, log, path.c_str(), restore, modified)) {
+  if (!RewriteConfigFileUsing(calls, owner, log, path.c_str(), restore, modified,
+                              expectedFinalPath.empty() ? nullptr : expectedFinalPath.c_str())) {
     AppendLogLine(log, (L"FAILED: " + path).c_str());
     AppendLogLine(log, L"Aborted.");
     return false;

@@ -5,6 +5,7 @@
 #include "engine/platform.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "engine/tag_rename.h"
 #include "res/resource.h"
@@ -39,9 +40,27 @@ void DeleteInstanceAtom() {
   }
 }
 
+// The shell may hand a web address to a COM object (a browser registered with
+// DelegateExecute), so COM is set up for the whole run, as ShellExecuteExW asks.
+class ComApartment {
+ public:
+  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) {
+      ::CoUninitialize();
+    }
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  HRESULT result_;
+};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  const ComApartment com;
   ::InitCommonControls();
   const HWND window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
   if (!window) {

@@ -24,6 +24,9 @@ struct Fault {
   const wchar_t* failsAtEnd = L"";  // this listing ends in an error, not "no more files"
   const wchar_t* linkName = L"";    // entries of this name are listed as reparse points
   char io = 0;                      // r short read, R failed read, s failed seek, w failed write, W short write
+  // Just before this search, its folder is moved away and a link to where it
+  // went put in its place, as a user racing the run could do.
+  const wchar_t* swap = L"";
 };
 
 struct Row {
@@ -31,7 +34,7 @@ struct Row {
   // r a Remove run, u a Restore run, f RewriteConfigFile (Remove) of the first entry alone.
   const char* runs;
   // Entries "KIND path", joined by '|'. Kinds: N names, M markers, P plain
-  // content; D a folder; L a link ("L link>target"); 4 a sparse file of 4 GiB,
+  // content; D a folder; L a folder link, Y a hard link ("L link>target"); 4 a sparse file of 4 GiB,
   // 3 one byte less; K names, held open by another opener; R names, Q plain,
   // both read-only. {1}, {2}, {3} stand for the *.xml files of {d}\M in the
   // order the file system lists them, which is the order a run takes.
@@ -67,7 +70,7 @@ const std::pair<const wchar_t*, const wchar_t*> kTexts[] = {
     {L"|", L"\r\n"}};
 
 Fault fault;
-std::wstring noStart, failsAtEnd;
+std::wstring noStart, failsAtEnd, swap, swapTo;
 std::map<HANDLE, std::wstring> patterns;
 
 HRESULT WINAPI FolderPath(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
@@ -83,6 +86,11 @@ HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
   if (pattern == noStart) {
     ::SetLastError(ERROR_NO_MORE_FILES);
     return INVALID_HANDLE_VALUE;
+  }
+  if (pattern == swap) {
+    const std::wstring folder = swap.substr(0, swap.rfind(L'\\'));
+    ::MoveFileW(folder.c_str(), swapTo.c_str());
+    CreateFolderLink(folder, swapTo);
   }
   const HANDLE search = ::FindFirstFileW(pattern, entry);
   patterns[search] = pattern;
@@ -115,6 +123,10 @@ long long Make(char kind, const std::wstring& path) {
     std::filesystem::create_directories(path);
   } else if (kind == 'L') {
     CreateFolderLink(path.substr(0, path.find(L'>')), path.substr(path.find(L'>') + 1));
+  } else if (kind == 'Y') {
+    const std::wstring link = path.substr(0, path.find(L'>'));
+    std::filesystem::create_directories(link.substr(0, link.rfind(L'\\')));
+    EXPECT_TRUE(::CreateHardLinkW(link.c_str(), path.substr(path.find(L'>') + 1).c_str(), nullptr));
   } else if (kind == '4' || kind == '3') {
     CreateSparseFile(path, (1LL << 32) - (kind == '3'));
   } else {
@@ -163,6 +175,8 @@ void Check(const Row& row) {
   fault = row.fault;
   noStart = expand(fault.noStart);
   failsAtEnd = expand(fault.failsAtEnd);
+  swap = expand(fault.swap);
+  swapTo = expand(L"{o}\\Swapped");
   MainWindow window;
   if (row.removedControl) {
     ::DestroyWindow(::GetDlgItem(window, row.removedControl));
@@ -218,6 +232,18 @@ TEST(Run, WalksTheDeviceFoldersThenTheUserFileAndStopsAtTheFirstFailure) {
       {"files in or above the device root, sub-folders and other files of a device folder: ignored", "r",
        L"N {d}\\root.xml|N {d}\\..\\up.xml|N {d}\\M\\notes.txt|N {d}\\M\\Sub\\c.xml|D {d}\\M\\Folder.xml|D {d}\\Empty|"
        L"P {u}\\user.xml", L"{remove}|DONE. No modifications were needed.|", L"W:{warning}", "NNNN..P"},
+      // *.xml matches short 8.3 names too: backup copies must not be taken for configuration files.
+      {"names that only end in .xml in their short form: ignored", "r",
+       L"N {d}\\M\\buttons.xml_backup|N {d}\\M\\old.xmlx|N {d}\\M\\c.xml~|P {u}\\user.xml",
+       L"{remove}|DONE. No modifications were needed.|", L"W:{warning}", "NNNP"},
+      {"an upper-case extension", "u", L"M {d}\\M\\b.XML|P {u}\\user.xml",
+       L"{restore}|MODIFIED: {d}\\M\\b.XML|DONE. 1 files were modified.||{logout}", L"I:{logout}", "NP"},
+      {"a file named .xml alone", "u", L"M {d}\\M\\.xml|P {u}\\user.xml",
+       L"{restore}|MODIFIED: {d}\\M\\.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "NP"},
+      {"a device file hard-linked to a file elsewhere: skipped", "u", L"M {o}\\x.xml|Y {d}\\M\\a.xml>{o}\\x.xml|P {u}\\user.xml",
+       L"{restore}|DONE. No modifications were needed.|", L"", "M.P"},
+      {"the user's file hard-linked elsewhere: still the user's", "u", L"M {o}\\x.xml|Y {u}\\user.xml>{o}\\x.xml|D {d}",
+       L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "N.."},
       {"a linked device folder is never followed", "r", L"N {o}\\x.xml|L {d}\\Linked>{o}|N {d}\\M\\a.xml|P {u}\\user.xml",
        L"{remove}|MODIFIED: {d}\\M\\a.xml|DONE. 1 files were modified.||{logout}", L"W:{warning}|I:{logout}", "N.MP"},
       {"a file held open in the middle of the walk", "r", L"N {d}\\M\\{1}|K {d}\\M\\{2}|N {d}\\M\\{3}|N {u}\\user.xml",
@@ -255,6 +281,9 @@ TEST(Run, ReportsFaultsThatOnlyASeamCanProduce) {
       {"device folder listing fails part way", "u", tree,
        L"{restore}|MODIFIED: {d}\\M\\a.xml|Failed to search \"{d}\\M\\*.xml\"|FAILED. However, 1 files were modified "
        L"successfully.|", L"E:Failed to search \"{d}\\M\\*.xml\"", "NM", "", {-1, S_OK, L"", L"{d}\\M\\*.xml"}},
+      {"a device folder swapped for a link after it was listed: never followed", "u", tree,
+       L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "MN", "",
+       {-1, S_OK, L"", L"", L"", 0, L"{d}\\M\\*.xml"}},
       {"a linked *.xml file is never opened", "u", tree,
        L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "MN", "",
        {-1, S_OK, L"", L"", L"a.xml"}},
