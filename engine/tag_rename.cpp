@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+// SSE2: every Windows since 8 requires it, and every x86-64 has it.
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define ZQ_SSE2 1
+#include <emmintrin.h>
+#endif
+
 const TagLocale& EnsureTagLocale() {
   static const TagLocale locale = CreateTagLocale();
   return locale;
@@ -26,7 +32,7 @@ unsigned char FoldTagByte(unsigned char b) {
 struct FoldTable {
   unsigned char to[256];
   // For each folded value, the only byte that folds to it, or -1 when none or
-  // several do. Lets a pass jump straight to candidates with memchr.
+  // several do. Lets a pass jump straight to candidates.
   int onlySource[256];
 
   FoldTable() {
@@ -49,6 +55,15 @@ struct FoldTable {
 const FoldTable foldTable;
 
 bool EndsName(unsigned char boundary) { return boundary == ' ' || boundary == '>'; }
+
+#ifdef ZQ_SSE2
+// The index of the lowest set bit of a non-zero mask (de Bruijn's method).
+unsigned LowestSetBit(unsigned mask) {
+  static constexpr unsigned char kPosition[32] = {0,  1,  28, 2,  29, 14, 24, 3, 30, 22, 20, 15, 25, 17, 4,  8,
+                                                  31, 27, 13, 23, 21, 19, 16, 7, 26, 12, 18, 6,  11, 5,  10, 9};
+  return kPosition[((mask & (0u - mask)) * 0x077CB531u) >> 27];
+}
+#endif
 
 }  // namespace
 
@@ -81,27 +96,39 @@ bool RenameTagPass(unsigned char* buffer, HWND owner, uint32_t size, const char*
   }
 
   bool replaced = false;
-  const unsigned char* const end = buffer + (size - len);  // one past the last candidate
-  unsigned char* position = buffer;
-  const int first = foldTable.onlySource[static_cast<unsigned char>(pattern[0])];
-  while (position < end) {
-    if (first >= 0) {
-      // Only one byte value can start a match: skip to its next occurrence.
-      void* found = std::memchr(position, first, static_cast<size_t>(end - position));
-      if (!found) {
-        break;
-      }
-      position = static_cast<unsigned char*>(found);
-    }
-    // The boundary byte is inside the buffer: position is before end.
-    if (MatchTagUpper(position, pattern, len) == 0 && EndsName(position[len])) {
-      std::memcpy(position, replacement, len);
+  unsigned char* const end = buffer + (size - len);  // one past the last candidate
+  unsigned char* next = buffer;                      // where the next candidate may start
+  const auto tryAt = [&](unsigned char* candidate) {
+    // candidate is before end, so its boundary byte is inside the buffer.
+    if (candidate >= next && MatchTagUpper(candidate, pattern, len) == 0 && EndsName(candidate[len])) {
+      std::memcpy(candidate, replacement, len);
       replaced = true;
-      // The next candidate starts at the boundary byte itself.
-      position += len;
-    } else {
-      ++position;
+      next = candidate + len;  // the next candidate starts at the boundary byte itself
     }
+  };
+  unsigned char* position = buffer;
+#ifdef ZQ_SSE2
+  // Where only one byte value folds to the pattern's first byte, only the
+  // positions holding it can start a match: find them thirty-two bytes a step, in
+  // the program itself rather than with the C runtime's memchr, whose speed
+  // depends on the system's copy (a byte at a time in some). A block is read
+  // before its candidates are replaced; positions a replacement covered are
+  // passed over by tryAt.
+  if (const int first = foldTable.onlySource[static_cast<unsigned char>(pattern[0])]; first >= 0) {
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(first));
+    const auto matches = [&](const unsigned char* at) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
+    };
+    for (; end - position >= 32; position += 32) {
+      for (unsigned mask = matches(position) | matches(position + 16) << 16; mask != 0; mask &= mask - 1) {
+        tryAt(position + LowestSetBit(mask));
+      }
+    }
+  }
+#endif
+  for (; position < end; ++position) {
+    tryAt(position);
   }
   return replaced;
 }

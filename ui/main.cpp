@@ -17,9 +17,9 @@ namespace {
 
 constexpr wchar_t kInstanceAtomName[] = L"{69E0D9AF-F884-42C7-8091-15DAF8DA8195}";
 
-void DeleteInstanceAtom();
+void DeleteInstanceAtom() noexcept;
 
-ATOM AddInstanceAtom() {
+ATOM AddInstanceAtom() noexcept {
   EnsureTagLocale();                                      // the locale is set up first, then the atom
   const ATOM atom = ::GlobalAddAtomW(kInstanceAtomName);  // 0 on failure; nothing to report
   std::atexit(DeleteInstanceAtom);
@@ -33,7 +33,7 @@ ATOM g_instanceAtom = AddInstanceAtom();
 
 namespace {
 
-void DeleteInstanceAtom() {
+void DeleteInstanceAtom() noexcept {
   if (g_instanceAtom != 0) {
     ::GlobalDeleteAtom(g_instanceAtom);
     g_instanceAtom = 0;
@@ -57,9 +57,9 @@ class ComApartment {
   HRESULT result_;
 };
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+// The whole program but its start-up objects; noexcept, so that nothing thrown
+// inside can cross the system's frames (see ui/out_of_memory.cpp).
+int RunMainWindow(HINSTANCE instance, int showCommand) noexcept {
   const ComApartment com;
   ::InitCommonControls();
   const HWND window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
@@ -81,4 +81,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     }
   }
   return got == 0 ? static_cast<int>(msg.wParam) : 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  return RunMainWindow(instance, showCommand);
 }

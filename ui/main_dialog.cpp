@@ -67,7 +67,7 @@ INT_PTR OnCommand(HWND hwnd, WPARAM wParam) {
 
 }  // namespace
 
-INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) noexcept {
   switch (message) {
     case WM_INITDIALOG:
       return OnInitDialog(hwnd);

@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/win32/support/app_driver.h"
+#include "bench/win32/app_driver.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -60,9 +61,9 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"start") {
     std::printf("window visible: %.1f ms after process start\n", app.StartupMilliseconds());
   } else if (command == L"remove" || command == L"undo") {
-    Run(app, command == L"remove" ? kRemove : kUndo);
+    Run(app, command == L"remove" ? IDC_REMOVE : IDC_UNDO);
   } else if (command == L"log") {
-    Print(Text(app.Control(kLog)));
+    Print(Text(app.Control(IDC_LOG)));
   } else if (command == L"rect") {
     RECT r{};
     ::GetWindowRect(app.Dialog(), &r);

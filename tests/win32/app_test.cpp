@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <functional>
 
-#include "tests/win32/support/app_driver.h"
+#include "bench/win32/app_driver.h"
+#include "tests/win32/support/harness.h"
 #include "ui/activity_log.h"
 
 namespace {

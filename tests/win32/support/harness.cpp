@@ -77,13 +77,6 @@ std::wstring Replace(std::wstring text, const std::wstring& from, const std::wst
   return text;
 }
 
-std::wstring Text(HWND window) {
-  std::wstring text(static_cast<size_t>(::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
-  return text;
-}
-
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(fs::path(path), std::ios::binary) << bytes;

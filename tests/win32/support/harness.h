@@ -6,25 +6,17 @@
 #include <deque>
 #include <string>
 
+#include "bench/win32/app_driver.h"
 #include "engine/unique_handle.h"
 
 // The documented resource and control numbers, pinned here as numbers rather
 // than taken from the program's header, so that a swapped ID shows.
 constexpr int kMainDialog = 129, kLargeIcon = 107, kSmallIcon = 108;
 constexpr int kUpdates = 1001, kRemove = 1003, kLog = 1005, kUndo = 1006, kAbout = -1;
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Empty() { return nullptr; }
-  static void Close(Handle handle) { ::CloseHandle(handle); }
-};
-// Processes, threads, events.
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 
 inline constexpr wchar_t kAtomName[] = L"{69E0D9AF-F884-42C7-8091-15DAF8DA8195}";
 
 std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to);
-// A window's text, read with WM_GETTEXT so that it works across processes too.
-std::wstring Text(HWND window);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Sets the last-write time to a fixed day long past and returns it, so that a
@@ -36,18 +28,6 @@ void CreateSparseFile(const std::wstring& path, long long size);
 // A link to a folder as a standard user can plant one: a Unix symbolic link
 // under Wine (reported as a reparse point), a junction on Windows.
 void CreateFolderLink(const std::wstring& link, const std::wstring& target);
-// Polls until condition holds; false after a minute. Only for effects in
-// another process that cannot be waited on.
-template <typename Condition>
-bool Eventually(Condition condition) {
-  for (int waited = 0; !condition(); waited += 5) {
-    if (waited > 60000) {
-      return false;
-    }
-    ::Sleep(5);
-  }
-  return true;
-}
 
 // A folder under the temporary directory, removed with everything in it; links
 // in it are removed, never followed. Its application-data folders are what the

@@ -1,4 +1,4 @@
-#include "tests/win32/support/app_driver.h"
+#include "bench/win32/app_driver.h"
 
 #include <chrono>
 #include <vector>
@@ -29,6 +29,13 @@ bool Settled(HWND window) {
 bool Visible(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 }  // namespace
+
+std::wstring Text(HWND window) {
+  std::wstring text(static_cast<size_t>(::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
 
 std::wstring AppDriver::ProgramPath() {
   wchar_t self[MAX_PATH] = {};

@@ -1,11 +1,37 @@
 // Drives the real Zelquist.exe from another process, as a person would: starts
 // it, presses its buttons and keys, answers its message boxes, reads its log.
+// The demo and the run-scale benchmark work the window with it (through
+// zelquist_driver), and so do the tests.
 #pragma once
 
 #include <initializer_list>
 #include <string>
 
-#include "tests/win32/support/harness.h"
+#include "engine/unique_handle.h"
+
+// Processes, threads, events.
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
+// A window's text, read with WM_GETTEXT so that it works across processes too.
+std::wstring Text(HWND window);
+
+// Polls until condition holds; false after a minute. Only for effects in
+// another process that cannot be waited on.
+template <typename Condition>
+bool Eventually(Condition condition) {
+  for (int waited = 0; !condition(); waited += 5) {
+    if (waited > 60000) {
+      return false;
+    }
+    ::Sleep(5);
+  }
+  return true;
+}
 
 class AppDriver {
  public:
