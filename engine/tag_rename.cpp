@@ -99,8 +99,9 @@ bool RenameTagPass(unsigned char* buffer, HWND owner, uint32_t size, const char*
   unsigned char* const end = buffer + (size - len);  // one past the last candidate
   unsigned char* next = buffer;                      // where the next candidate may start
   const auto tryAt = [&](unsigned char* candidate) {
-    // candidate is before end, so its boundary byte is inside the buffer.
-    if (candidate >= next && MatchTagUpper(candidate, pattern, len) == 0 && EndsName(candidate[len])) {
+    // candidate is before end, so its boundary byte is inside the buffer. That
+    // byte is looked at first: it rules out most candidates in one step.
+    if (candidate >= next && EndsName(candidate[len]) && MatchTagUpper(candidate, pattern, len) == 0) {
       std::memcpy(candidate, replacement, len);
       replaced = true;
       next = candidate + len;  // the next candidate starts at the boundary byte itself
