@@ -25,8 +25,11 @@ UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
 }
 
 bool IsExpectedFile(HANDLE file, const wchar_t* expectedFinalPath) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  return ::GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+  // The standard information rather than GetFileInformationByHandle, which
+  // also looks up the volume's serial number: under Wine that costs more than
+  // opening and reading the file.
+  FILE_STANDARD_INFO info{};
+  return ::GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) && info.NumberOfLinks == 1 &&
          ::CompareStringOrdinal(FinalPathOf(file).c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL;
 }
 
