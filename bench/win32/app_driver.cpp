@@ -20,10 +20,17 @@ BOOL CALLBACK MatchBox(HWND window, LPARAM lParam) {
 }
 
 // True once a message sent to the window has come back: its thread is in a
-// message loop, the main one or a message box's.
+// message loop, the main one or a message box's. A run may keep it busy for
+// longer than any fixed time (a minute and more over a thousand files), so
+// this waits as long as the window exists.
 bool Settled(HWND window) {
   DWORD_PTR ignored = 0;
-  return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
+  while (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored)) {
+    if (!::IsWindow(window)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool Visible(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
@@ -99,6 +106,9 @@ void AppDriver::Command(int id, WORD notification) const {
 }
 
 void AppDriver::Keys(std::initializer_list<WORD> chord) const {
+  // Not while the program is still inside a command (finishing a run after its
+  // last box closed, say): keys typed then can reach a window not yet enabled.
+  Settled(dialog_);
   ::SetForegroundWindow(dialog_);
   // Keys go where the program's thread has put its focus, which it does only
   // once it has handled its activation.
