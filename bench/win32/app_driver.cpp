@@ -119,12 +119,27 @@ void AppDriver::Keys(std::initializer_list<WORD> chord) const {
            ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info) && info.hwndActive == dialog_ &&
            info.hwndFocus != nullptr;
   });
-  std::vector<INPUT> inputs(chord.size() * 2);
-  size_t i = 0;
+  std::vector<INPUT> inputs;
+  const auto add = [&](WORD key, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
   for (WORD key : chord) {
-    inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
-    inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = key;
-    inputs[inputs.size() - 1 - i++].ki.dwFlags = KEYEVENTF_KEYUP;
+    add(key, 0);
+  }
+  if (chord.size() > 1) {
+    // A key nothing uses, tapped before Alt is let go: Wine's default window
+    // procedure opens the window menu when Alt is released after no other key
+    // it saw, and a mnemonic's key goes to the dialog manager instead. The menu
+    // would then take the next keys typed.
+    add(VK_F24, 0);
+    add(VK_F24, KEYEVENTF_KEYUP);
+  }
+  for (auto key = chord.end(); key != chord.begin();) {
+    add(*--key, KEYEVENTF_KEYUP);
   }
   ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }

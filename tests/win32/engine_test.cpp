@@ -230,7 +230,7 @@ TEST(Run, WalksTheDeviceFoldersThenTheUserFileAndStopsAtTheFirstFailure) {
       {"device root with only . and ..", "u", L"D {d}|M {u}\\user.xml",
        L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", ".N"},
       {"files in or above the device root, sub-folders and other files of a device folder: ignored", "r",
-       L"N {d}\\root.xml|N {d}\\..\\up.xml|N {d}\\M\\notes.txt|N {d}\\M\\Sub\\c.xml|D {d}\\M\\Folder.xml|D {d}\\Empty|"
+       L"K {d}\\root.xml|K {d}\\..\\up.xml|N {d}\\M\\notes.txt|N {d}\\M\\Sub\\c.xml|D {d}\\M\\Folder.xml|D {d}\\Empty|"
        L"P {u}\\user.xml", L"{remove}|DONE. No modifications were needed.|", L"W:{warning}", "NNNN..P"},
       // *.xml matches short 8.3 names too: backup copies must not be taken for configuration files.
       {"names that only end in .xml in their short form: ignored", "r",
