@@ -177,7 +177,7 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
       continue;
     }
     const std::wstring name = std::wstring(L"\\") + entry.cFileName;
-    if (!UpdateConfigFile(folder + name, owner, log, restore, count, calls, finalFolder + name)) {
+    if (!UpdateConfigFile(folder + name, owner, log, restore, count, calls, (finalFolder + name).c_str())) {
       return false;
     }
   } while (calls.findNextFile(search.Get(), &entry));
@@ -190,10 +190,9 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
 }
 
 bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
-                      const SystemCalls& calls, const std::wstring& expectedFinalPath) {
+                      const SystemCalls& calls, const wchar_t* expectedFinalPath) {
   bool modified = false;
-  if (!RewriteConfigFileUsing(calls, owner, log, path.c_str(), restore, modified,
-                              expectedFinalPath.empty() ? nullptr : expectedFinalPath.c_str())) {
+  if (!RewriteConfigFileUsing(calls, owner, log, path.c_str(), restore, modified, expectedFinalPath)) {
     AppendLogLine(log, (L"FAILED: " + path).c_str());
     AppendLogLine(log, L"Aborted.");
     return false;

@@ -66,8 +66,7 @@ const std::pair<const wchar_t*, const wchar_t*> kTexts[] = {
     {L"{warning}",
      L"Warning: Using Corvela to modify your configuration after using this program may make the "
      L"changes permanent, so that the Undo option has no effect. You may have to reinstall Corvela to "
-     L"restore the defaults."},
-    {L"|", L"\r\n"}};
+     L"restore the defaults."}};
 
 Fault fault;
 std::wstring noStart, failsAtEnd, swap, swapTo;
@@ -199,9 +198,9 @@ void Check(const Row& row) {
     EXPECT_EQ(modified, done && Content(row.after[0]) != Content(static_cast<char>(entries[0][0])));
   }
   held.clear();
-  const std::wstring log = expand(row.log);
+  const std::wstring log = Replace(expand(row.log), L"|", L"\r\n");
   EXPECT_EQ(window.Log() ? Text(window.Log()) : L"", log + (log.empty() ? L"" : L"\r\n"));
-  EXPECT_EQ(boxes.Seen(), Replace(expand(row.boxes), L"\r\n", L"|"));
+  EXPECT_EQ(boxes.Seen(), expand(row.boxes));
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::wstring path = expand(entries[i].substr(2));
     if (row.after[i] == '.') {
