@@ -19,7 +19,7 @@ set(ZQ_PRODUCT_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-thread
 add_library(zelquist_core STATIC
   ${ZQ_PORTABLE_SOURCES}
   engine/config_rewrite.cpp
-  engine/internal_error_box.cpp
+  ui/internal_error_box.cpp
   engine/run_driver.cpp
   ui/activity_log.cpp
   ui/main_dialog.cpp
@@ -43,5 +43,6 @@ target_compile_options(Zelquist PRIVATE ${ZQ_WARNINGS} ${ZQ_PRODUCT_FLAGS})
 target_link_options(Zelquist PRIVATE -municode ${ZQ_STATIC_LINK} -s -Wl,--wrap=__cxa_throw)
 target_link_libraries(Zelquist PRIVATE zelquist_core)
 
+add_subdirectory(tools/app_driver)
 add_subdirectory(tests/win32)
 add_subdirectory(bench/win32)

@@ -24,37 +24,46 @@ UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
   return UniqueFile(::CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
-bool IsExpectedFile(HANDLE file, const wchar_t* expectedFinalPath) {
+enum class Identity { Listed, Other, Unknown };
+
+Identity IdentityOf(const SystemCalls& calls, HANDLE file, const wchar_t* expectedFinalPath) {
   // The standard information rather than GetFileInformationByHandle, which
   // also looks up the volume's serial number: under Wine that costs more than
   // opening and reading the file.
   FILE_STANDARD_INFO info{};
-  return ::GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) && info.NumberOfLinks == 1 &&
-         ::CompareStringOrdinal(FinalPathOf(file).c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL;
+  std::wstring finalPath;
+  if (!calls.getFileInformation(file, FileStandardInfo, &info, sizeof info) || !FinalPathOf(file, finalPath, calls)) {
+    return Identity::Unknown;
+  }
+  return info.NumberOfLinks == 1 &&
+                 ::CompareStringOrdinal(finalPath.c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL
+             ? Identity::Listed
+             : Identity::Other;
 }
 
 }  // namespace
 
-std::wstring FinalPathOf(HANDLE handle) {
-  std::wstring path(MAX_PATH, L'\0');
+bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls) {
+  path.assign(MAX_PATH, L'\0');
   for (;;) {
-    // The length without the NUL when the path fits, the size it needs otherwise.
+    // The length without the NUL when the path fits, the size it needs
+    // otherwise: a path of MAX_PATH characters or more takes a second call.
     const DWORD length =
-        ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+        calls.getFinalPathName(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (length == 0) {
+      path.clear();
+      return false;
+    }
     const bool fits = length < path.size();
     path.resize(length);
-    if (length == 0 || fits) {
-      return path;
+    if (fits) {
+      return true;
     }
   }
 }
 
-bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified) {
-  return RewriteConfigFileUsing(SystemCalls{}, owner, log, path, restore, modified);
-}
-
-bool RewriteConfigFileUsing(const SystemCalls& calls, HWND owner, HWND log, const wchar_t* path, bool restore,
-                            bool& modified, const wchar_t* expectedFinalPath) {
+bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
+                       const wchar_t* expectedFinalPath, const SystemCalls& calls) {
   modified = false;
   // Reports below are made while the file and buffer are still held, so the file
   // stays locked until the user has closed the error box.
@@ -72,8 +81,14 @@ bool RewriteConfigFileUsing(const SystemCalls& calls, HWND owner, HWND log, cons
     file = OpenExclusive(path, kReadOnlyAccess);
   }
 
-  if (file && expectedFinalPath && !IsExpectedFile(file.Get(), expectedFinalPath)) {
-    return true;  // not the file that was listed: never read, never written
+  if (file && expectedFinalPath) {
+    const Identity identity = IdentityOf(calls, file.Get(), expectedFinalPath);
+    if (identity == Identity::Other) {
+      return true;  // not the file that was listed: never read, never written
+    }
+    if (identity == Identity::Unknown) {
+      return report(L"Failed to open");  // released unread
+    }
   }
 
   LARGE_INTEGER fileSize{};

@@ -10,16 +10,17 @@
 // True when the file is done: written back (modified set) or needing no change.
 // False after a failure that has already been logged and shown in an error box;
 // modified stays false then.
-bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified);
-
+//
 // With expectedFinalPath, the open file must also be that very file: reached
 // by exactly that final path (not through a link put in place since the file
 // was listed) and with a single link (not a hard link to a file elsewhere).
 // Any other file is released unread and skipped without a word: true, with
-// modified false.
-bool RewriteConfigFileUsing(const SystemCalls& calls, HWND owner, HWND log, const wchar_t* path, bool restore,
-                            bool& modified, const wchar_t* expectedFinalPath = nullptr);
+// modified false. A file whose final path or link count cannot be read at all
+// is not known to be the listed one either, but nothing shows it to be another:
+// it fails like a file that cannot be opened.
+bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
+                       const wchar_t* expectedFinalPath = nullptr, const SystemCalls& calls = {});
 
 // The path that the system resolved an open handle to, links followed
-// ("\\?\C:\..."); empty when it cannot tell.
-std::wstring FinalPathOf(HANDLE handle);
+// ("\\?\C:\..."), however long; false when it cannot tell.
+bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls = {});

@@ -1,7 +1,7 @@
 // The few Win32 names that the portable core needs. On Windows they come from
 // <windows.h>; the native build (tests, fuzzer, benchmark on Linux) declares the
-// same opaque window handle type and the same monitor record, so that the
-// core's signatures stay identical.
+// same opaque window handle type, the same monitor record and a last-error code
+// of the thread, so that the core's code stays identical.
 #pragma once
 
 #ifdef _WIN32
@@ -27,4 +27,15 @@ struct MONITORINFO {
   RECT rcWork;
   uint32_t dwFlags;
 };
+
+using DWORD = uint32_t;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+
+// Kept apart from errno, which the C library's allocator sets by itself.
+inline DWORD& LastErrorOfThread() {
+  static thread_local DWORD code = 0;
+  return code;
+}
+inline void SetLastError(DWORD code) { LastErrorOfThread() = code; }
+inline DWORD GetLastError() { return LastErrorOfThread(); }
 #endif

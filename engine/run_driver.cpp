@@ -34,20 +34,10 @@ bool IsLink(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FI
 // such as "b.xmlold" or "c.xml~" come back too: only a long name that ends in
 // .xml (in any case) is a configuration file. ".xml" alone is one.
 bool HasXmlExtension(const wchar_t* name) {
+  constexpr int kLength = 4;
   const size_t length = std::wcslen(name);
-  if (length < 4) {
-    return false;
-  }
-  for (size_t i = 0; i < 4; ++i) {
-    wchar_t c = name[length - 4 + i];
-    if (c >= L'A' && c <= L'Z') {
-      c += L'a' - L'A';
-    }
-    if (c != L".xml"[i]) {
-      return false;
-    }
-  }
-  return true;
+  return length >= kLength &&
+         ::CompareStringOrdinal(name + length - kLength, kLength, L".xml", kLength, TRUE) == CSTR_EQUAL;
 }
 
 bool IsDotOrDotDot(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
@@ -56,10 +46,63 @@ void ReportSearchFailure(const std::wstring& pattern, HWND owner, HWND log) {
   ReportFileError(pattern, nullptr, owner, log, L"Failed to search");
 }
 
+// Both return true when the run goes on, false when it must stop (the failure
+// has been logged and shown already). count is raised by one per file written.
+// finalFolder is where the device folder really is (the device root's final
+// path, then its name): a device file opened anywhere else is skipped. The
+// user's own file has no such check (expectedFinalPath null): the profile it
+// lives in may rightly be redirected.
+bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
+                      const wchar_t* expectedFinalPath, const SystemCalls& calls) {
+  bool modified = false;
+  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified, expectedFinalPath, calls)) {
+    AppendLogLine(log, (L"FAILED: " + path).c_str());
+    AppendLogLine(log, L"Aborted.");
+    return false;
+  }
+  if (modified) {
+    AppendLogLine(log, (L"MODIFIED: " + path).c_str());
+    ++count;
+  }
+  return true;
+}
+
+bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool restore, int& count,
+                        const std::wstring& finalFolder, const SystemCalls& calls) {
+  const std::wstring pattern = folder + L"\\*.xml";
+  WIN32_FIND_DATAW entry{};
+  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
+  if (!search) {
+    // ERROR_FILE_NOT_FOUND (no *.xml here) or a folder that cannot be read is
+    // skipped without a word; only a search that starts out empty-handed with
+    // "no more files" is a failure.
+    if (::GetLastError() == ERROR_NO_MORE_FILES) {
+      ReportSearchFailure(pattern, owner, log);
+      return false;
+    }
+    return true;
+  }
+  do {
+    if (IsDirectory(entry) || IsLink(entry) || !HasXmlExtension(entry.cFileName)) {
+      continue;
+    }
+    const std::wstring name = std::wstring(L"\\") + entry.cFileName;
+    if (!UpdateConfigFile(folder + name, owner, log, restore, count, (finalFolder + name).c_str(), calls)) {
+      return false;
+    }
+  } while (calls.findNextFile(search.Get(), &entry));
+
+  if (::GetLastError() != ERROR_NO_MORE_FILES) {
+    ReportSearchFailure(pattern, owner, log);
+    return false;
+  }
+  return true;
+}
+
 // Hands every device folder under root to UpdateDeviceFolder, in the order the
 // file system lists them. Reports its own failures, the summary included.
-Walk WalkDeviceRoot(const SystemCalls& calls, const std::wstring& root, HWND owner, HWND log, bool restore,
-                    int& count) {
+Walk WalkDeviceRoot(const std::wstring& root, HWND owner, HWND log, bool restore, int& count,
+                    const SystemCalls& calls) {
   const std::wstring pattern = root + L"\\*";
   WIN32_FIND_DATAW entry{};
   UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
@@ -70,9 +113,16 @@ Walk WalkDeviceRoot(const SystemCalls& calls, const std::wstring& root, HWND own
   }
   // Where the root really is, resolved once: a device file must be found right
   // below it, whatever may have been swapped in since its folder was listed.
+  // Without it no device file could be told from an impostor, and skipping
+  // them all would end in a success that was never earned.
   const UniqueFile rootHandle(::CreateFileW(root.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  const std::wstring finalRoot = FinalPathOf(rootHandle.Get());
+  std::wstring finalRoot;
+  if (!rootHandle || !FinalPathOf(rootHandle.Get(), finalRoot, calls)) {
+    ReportFileError(root, nullptr, owner, log, L"Failed to open");
+    ReportRunSummary(false, log, 0);
+    return Walk::Failed;
+  }
   do {
     if (!IsDirectory(entry) || IsLink(entry) || IsDotOrDotDot(entry.cFileName)) {
       continue;
@@ -93,8 +143,8 @@ Walk WalkDeviceRoot(const SystemCalls& calls, const std::wstring& root, HWND own
 }
 
 // Copies the shell's answer for one folder; false when it has none.
-bool QueryFolder(const SystemCalls& calls, HWND owner, int folder, wchar_t (&buffer)[MAX_PATH + 1],
-                 std::wstring& path) {
+bool QueryFolder(HWND owner, int folder, wchar_t (&buffer)[MAX_PATH + 1], std::wstring& path,
+                 const SystemCalls& calls) {
   if (calls.getFolderPath(owner, folder, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) {
     return false;
   }
@@ -104,18 +154,16 @@ bool QueryFolder(const SystemCalls& calls, HWND owner, int folder, wchar_t (&buf
 
 }  // namespace
 
-void RunOverrideUpdate(HWND owner, bool restore) { RunOverrideUpdateUsing(SystemCalls{}, owner, restore); }
-
-void RunOverrideUpdateUsing(const SystemCalls& calls, HWND owner, bool restore) {
+void RunOverrideUpdate(HWND owner, bool restore, const SystemCalls& calls) {
   wchar_t buffer[MAX_PATH + 1] = {};
   std::wstring userFolder;
-  if (!QueryFolder(calls, owner, CSIDL_APPDATA, buffer, userFolder)) {
+  if (!QueryFolder(owner, CSIDL_APPDATA, buffer, userFolder, calls)) {
     ShowMessage(owner, L"Couldn't find AppData directory.", MB_ICONERROR);
     return;
   }
   userFolder += kUserFolder;
   std::wstring deviceRoot;
-  if (!QueryFolder(calls, owner, CSIDL_COMMON_APPDATA, buffer, deviceRoot)) {
+  if (!QueryFolder(owner, CSIDL_COMMON_APPDATA, buffer, deviceRoot, calls)) {
     ShowMessage(owner, L"Couldn't find ProgramData directory.", MB_ICONERROR);
     return;
   }
@@ -141,12 +189,12 @@ void RunOverrideUpdateUsing(const SystemCalls& calls, HWND owner, bool restore) 
   }
 
   int count = 0;
-  if (WalkDeviceRoot(calls, deviceRoot, owner, log, restore, count) == Walk::Failed) {
+  if (WalkDeviceRoot(deviceRoot, owner, log, restore, count, calls) == Walk::Failed) {
     return;
   }
 
   // The user's file comes last, and only after every device file succeeded.
-  if (!UpdateConfigFile(userFolder + kUserFile, owner, log, restore, count, calls)) {
+  if (!UpdateConfigFile(userFolder + kUserFile, owner, log, restore, count, nullptr, calls)) {
     ReportRunSummary(false, log, count);
     return;
   }
@@ -155,51 +203,4 @@ void RunOverrideUpdateUsing(const SystemCalls& calls, HWND owner, bool restore) 
     AppendLogLine(log, kLogoutHint);
     ShowMessage(owner, kLogoutHint, MB_ICONINFORMATION);
   }
-}
-
-bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool restore, int& count,
-                        const std::wstring& finalFolder, const SystemCalls& calls) {
-  const std::wstring pattern = folder + L"\\*.xml";
-  WIN32_FIND_DATAW entry{};
-  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
-  if (!search) {
-    // ERROR_FILE_NOT_FOUND (no *.xml here) or a folder that cannot be read is
-    // skipped without a word; only a search that starts out empty-handed with
-    // "no more files" is a failure.
-    if (::GetLastError() == ERROR_NO_MORE_FILES) {
-      ReportSearchFailure(pattern, owner, log);
-      return false;
-    }
-    return true;
-  }
-  do {
-    if (IsDirectory(entry) || IsLink(entry) || !HasXmlExtension(entry.cFileName)) {
-      continue;
-    }
-    const std::wstring name = std::wstring(L"\\") + entry.cFileName;
-    if (!UpdateConfigFile(folder + name, owner, log, restore, count, calls, (finalFolder + name).c_str())) {
-      return false;
-    }
-  } while (calls.findNextFile(search.Get(), &entry));
-
-  if (::GetLastError() != ERROR_NO_MORE_FILES) {
-    ReportSearchFailure(pattern, owner, log);
-    return false;
-  }
-  return true;
-}
-
-bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
-                      const SystemCalls& calls, const wchar_t* expectedFinalPath) {
-  bool modified = false;
-  if (!RewriteConfigFileUsing(calls, owner, log, path.c_str(), restore, modified, expectedFinalPath)) {
-    AppendLogLine(log, (L"FAILED: " + path).c_str());
-    AppendLogLine(log, L"Aborted.");
-    return false;
-  }
-  if (modified) {
-    AppendLogLine(log, (L"MODIFIED: " + path).c_str());
-    ++count;
-  }
-  return true;
 }

@@ -6,6 +6,9 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define ZQ_SSE2 1
 #include <emmintrin.h>
+#ifdef _MSC_VER
+#include <intrin.h>
+#endif
 #endif
 
 const TagLocale& EnsureTagLocale() {
@@ -57,11 +60,15 @@ const FoldTable foldTable;
 bool EndsName(unsigned char boundary) { return boundary == ' ' || boundary == '>'; }
 
 #ifdef ZQ_SSE2
-// The index of the lowest set bit of a non-zero mask (de Bruijn's method).
+// The index of the lowest set bit of a non-zero mask.
 unsigned LowestSetBit(unsigned mask) {
-  static constexpr unsigned char kPosition[32] = {0,  1,  28, 2,  29, 14, 24, 3, 30, 22, 20, 15, 25, 17, 4,  8,
-                                                  31, 27, 13, 23, 21, 19, 16, 7, 26, 12, 18, 6,  11, 5,  10, 9};
-  return kPosition[((mask & (0u - mask)) * 0x077CB531u) >> 27];
+#ifdef _MSC_VER
+  unsigned long index = 0;
+  _BitScanForward(&index, mask);
+  return index;
+#else
+  return static_cast<unsigned>(__builtin_ctz(mask));
+#endif
 }
 #endif
 

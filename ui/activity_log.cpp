@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr wchar_t kAppCaption[] = L"Zelquist";
+
 void MoveCaretToEnd(HWND log) {
   const int end = ::GetWindowTextLengthW(log);
   ::SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(end), end);

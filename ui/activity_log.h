@@ -6,8 +6,6 @@
 
 #include "engine/platform.h"
 
-inline constexpr wchar_t kAppCaption[] = L"Zelquist";
-
 // Shows a message box with the program's caption; returns the button pressed.
 int ShowMessage(HWND owner, const wchar_t* text, UINT style);
 

@@ -1,17 +1,14 @@
 #include "ui/format_text.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
 #include <new>
 
-#ifdef _WIN32
 #include "engine/platform.h"
-#else
-#include <cerrno>
-#endif
 
 namespace {
 
@@ -38,24 +35,6 @@ int FormatBounded(wchar_t* buffer, size_t capacity, const wchar_t* format, va_li
 #endif
 }
 
-void SetOutOfMemory() {
-#ifdef _WIN32
-  ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-#else
-  errno = ENOMEM;
-#endif
-}
-
-}  // namespace
-
-bool FormatText(std::wstring& output, const wchar_t* format, ...) {
-  va_list values;
-  va_start(values, format);
-  const bool formatted = FormatTextV(output, format, values);
-  va_end(values);
-  return formatted;
-}
-
 bool FormatTextV(std::wstring& output, const wchar_t* format, va_list values) {
   // Three halves of the format's length, at least 64: every summary line fits
   // the first attempt, and longer texts take a logarithmic number of attempts.
@@ -63,7 +42,7 @@ bool FormatTextV(std::wstring& output, const wchar_t* format, va_list values) {
   for (;;) {
     WideBuffer buffer = AllocateWide(capacity);
     if (!buffer) {
-      SetOutOfMemory();
+      ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       output.clear();
       return false;
     }
@@ -77,4 +56,14 @@ bool FormatTextV(std::wstring& output, const wchar_t* format, va_list values) {
     }
     capacity *= 2;
   }
+}
+
+}  // namespace
+
+bool FormatText(std::wstring& output, const wchar_t* format, ...) {
+  va_list values;
+  va_start(values, format);
+  const bool formatted = FormatTextV(output, format, values);
+  va_end(values);
+  return formatted;
 }

@@ -2,10 +2,8 @@
 // the text fits and an allocation that fails rather than throws.
 #pragma once
 
-#include <cstdarg>
 #include <string>
 
 // True with the formatted text in output; false with output empty when memory
-// ran out (the last-error code is then ERROR_NOT_ENOUGH_MEMORY on Windows).
+// ran out (the last-error code is then ERROR_NOT_ENOUGH_MEMORY).
 bool FormatText(std::wstring& output, const wchar_t* format, ...);
-bool FormatTextV(std::wstring& output, const wchar_t* format, va_list values);

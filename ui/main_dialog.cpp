@@ -8,6 +8,9 @@
 
 namespace {
 
+// Where the Updates button leads.
+constexpr wchar_t kHomePage[] = L"https://github.com/zelquist/zelquist";
+
 constexpr wchar_t kAboutText[] =
     L"This simple app modifies the Halvorn Corvela config files to permanently remove the application overrides "
     L"for mouse buttons and wheel settings.\n\n"

@@ -4,8 +4,5 @@
 
 #include "engine/platform.h"
 
-// Where the Updates button leads.
-inline constexpr wchar_t kHomePage[] = L"https://github.com/zelquist/zelquist";
-
 // noexcept, as every callback the system calls: see ui/out_of_memory.cpp.
 INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/tag_rename.h"
-#include "tests/shared/literal_rename.h"
+#include "tests/fuzz/literal_rename.h"
 
 namespace {
 

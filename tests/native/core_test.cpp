@@ -3,7 +3,6 @@
 // else), text formatting, and the placement arithmetic.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -25,15 +24,18 @@ TEST(RenameTags, RenamesOnlyWholeNamesEndedBySpaceOrBracket) {
     bool restore;
     const char* before;
     const char* after;
+    bool changed;
   } rows[] = {
-      {false, "<AppOverride x><App a=\"1\"></App></AppOverride>", "<KVELDORIMAX x><KVE a=\"1\"></KVE></KVELDORIMAX>"},
-      {false, "<appoverride ><aPpOvErRiDe><App><App>", "<KVELDORIMAX ><KVELDORIMAX><KVE><KVE>"},
-      {false, "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App", "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App"},
-      {true, "<kveldorimax ><Kve></KVE ><App >", "<AppOverride ><App></App ><App >"},
+      {false, "<AppOverride x><App a=\"1\"></App></AppOverride>", "<KVELDORIMAX x><KVE a=\"1\"></KVE></KVELDORIMAX>",
+       true},
+      {false, "<appoverride ><aPpOvErRiDe><App><App>", "<KVELDORIMAX ><KVELDORIMAX><KVE><KVE>", true},
+      {false, "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App", "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App",
+       false},
+      {true, "<kveldorimax ><Kve></KVE ><App >", "<AppOverride ><App></App ><App >", true},
   };
   for (const auto& row : rows) {
     std::string text = row.before;
-    EXPECT_EQ(Rename(text, row.restore), text != row.before);
+    EXPECT_EQ(Rename(text, row.restore), row.changed) << row.before;
     EXPECT_EQ(text, row.after);
   }
 }
@@ -66,10 +68,10 @@ TEST(FormatText, OutOfMemoryLeavesTheOutputEmpty) {
     GTEST_SKIP() << "needs the allocation limit of the out-of-memory ctest entry";
   }
   std::wstring output = L"previous";
-  errno = 0;
+  ::SetLastError(0);
   EXPECT_FALSE(FormatText(output, L"%*d", 1 << 20, 1));
   EXPECT_EQ(output, L"");
-  EXPECT_EQ(errno, ENOMEM);
+  EXPECT_EQ(::GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }
 
 TEST(PlaceOnMonitor, CentresInTheWorkAreaThenClampsInOrder) {
@@ -77,15 +79,16 @@ TEST(PlaceOnMonitor, CentresInTheWorkAreaThenClampsInOrder) {
     RECT monitor, work;
     int32_t width, height, x, y;
   } rows[] = {
-      {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 524, 400, 698, 320},                          // taskbar at the bottom
-      {{0, 0, 1920, 1080}, {62, 0, 1920, 1080}, 524, 400, 729, 340},                         // taskbar on the left
-      {{1920, 0, 3840, 1200}, {1920, 0, 3840, 1160}, 524, 400, 2618, 380},                   // second monitor
-      {{0, 0, 1366, 768}, {0, 0, 1366, 728}, 525, 401, 420, 163},                            // remainders dropped
-      {{-1280, 0, 0, 1024}, {-1280, 0, 0, 984}, 524, 400, -902, 292},                        // left of the primary
-      {{-1001, -1001, 0, 0}, {-1001, -1001, 0, 0}, 0, 0, -501, -501},                        // toward zero
-      {{0, 0, 800, 600}, {0, 0, 800, 560}, 900, 700, -100, -140},                            // larger both ways
-      {{0, 0, 800, 600}, {0, 0, 800, 560}, 300, 700, 250, -140},                             // taller only
-      {{INT_MIN / 2, 0, INT_MAX / 2, 9}, {INT_MIN / 2, 0, INT_MAX / 2, 9}, 100, 9, -51, 0},  // no overflow
+      {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 524, 400, 698, 320},         // taskbar at the bottom
+      {{0, 0, 1920, 1080}, {62, 0, 1920, 1080}, 524, 400, 729, 340},        // taskbar on the left
+      {{1920, 0, 3840, 1200}, {1920, 0, 3840, 1160}, 524, 400, 2618, 380},  // second monitor
+      {{0, 0, 1366, 768}, {0, 0, 1366, 728}, 525, 401, 420, 163},           // remainders dropped
+      {{-1280, 0, 0, 1024}, {-1280, 0, 0, 984}, 524, 400, -902, 292},       // left of the primary
+      {{-1001, -1001, 0, 0}, {-1001, -1001, 0, 0}, 0, 0, -501, -501},       // toward zero
+      {{0, 0, 800, 600}, {0, 0, 800, 560}, 900, 700, -100, -140},           // larger both ways
+      {{0, 0, 800, 600}, {0, 0, 800, 560}, 300, 700, 250, -140},            // taller only
+      // A span wider than 2^31, which 32-bit arithmetic would overflow.
+      {{-2000000000, 0, 2000000000, 9}, {-2000000000, 0, 2000000000, 9}, 100, 9, -50, 0},
   };
   for (const auto& row : rows) {
     const PlacementPoint at = PlaceOnMonitor({sizeof(MONITORINFO), row.monitor, row.work, 0}, row.width, row.height);

@@ -1,11 +1,11 @@
 // Whole runs and single-file rewrites over real configuration trees, with the
 // real main window (built in this process from the program's own template) and
-// real message boxes. Each row: a tree, the runs, the answers to the boxes, and
-// the log, the boxes and the files afterwards.
+// real message boxes. Each row: a tree with every entry's content before and
+// after, the runs, the answers to the boxes, the log and the boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cwchar>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -16,80 +16,168 @@
 
 namespace {
 
-// Faults that no real folder or file can be made to produce on demand.
+constexpr wchar_t kAdministrator[] =
+    L"The first user to run the tool must be an administrator so that the global configuration files may be "
+    L"modified.";
+
+enum Content {
+  Names,        // element names, as a Restore run leaves them
+  Markers,      // the markers a Remove run writes
+  Plain,        // nothing to rename
+  HalfWritten,  // markers up to the middle, names after it
+  AsBefore,     // as "after": unchanged
+  Unchecked,    // as "after": not looked at
+};
+
+enum Kind {
+  File,
+  ReadOnlyFile,
+  HeldOpen,         // a file that another opener holds, sharing nothing, during the runs
+  Folder,           // an empty folder
+  FolderLink,       // a link to the folder "target", as a standard user can plant one
+  HardLink,         // a second name of the file "target"
+  Sparse4GiB,       // a file of 4 GiB of which nothing is written
+  Sparse4GiBLess1,  // the same, one byte shorter
+};
+
+struct Entry {
+  Kind kind = File;
+  const wchar_t* path = L"";
+  const wchar_t* target = L"";
+  Content before = Unchecked;
+  Content after = AsBefore;
+};
+
+enum Step {
+  RemoveRun,
+  RestoreRun,
+  RewriteFirstEntry,  // RewriteConfigFile (Remove) of the tree's first entry alone
+};
+
+// A failed read or write leaves its count short as well: the short ones stand for both.
+enum class Io { None, ShortRead, FailedSeek, ShortWrite };
+
+// Faults that no real folder or file can be made to produce on demand, made
+// through the program's system-call seam. Paths are search patterns.
 struct Fault {
-  int folder = -1;  // the folder query that answers result
-  HRESULT result = S_OK;
-  const wchar_t* noStart = L"";     // this search cannot start: ERROR_NO_MORE_FILES
-  const wchar_t* failsAtEnd = L"";  // this listing ends in an error, not "no more files"
-  const wchar_t* linkName = L"";    // entries of this name are listed as reparse points
-  char io = 0;                      // r short read, R failed read, s failed seek, w failed write, W short write
+  int folderQuery = -1;  // the folder query (a CSIDL) that answers folderResult
+  HRESULT folderResult = S_OK;
+  const wchar_t* searchCannotStart = L"";  // fails at once with ERROR_NO_MORE_FILES
+  const wchar_t* listingFails = L"";       // ends in an error rather than "no more files"
+  const wchar_t* listedAsLink = L"";       // entries of this name come as reparse points
   // Just before this search, its folder is moved away and a link to where it
   // went put in its place, as a user racing the run could do.
-  const wchar_t* swap = L"";
+  const wchar_t* swappedForLink = L"";
+  const wchar_t* finalPathUnknown = L"";  // the final path of what ends so cannot be read
+  bool linkCountUnknown = false;          // no file's link count can be read
+  Io io = Io::None;
 };
 
 struct Row {
   const char* name;
-  // r a Remove run, u a Restore run, f RewriteConfigFile (Remove) of the first entry alone.
-  const char* runs;
-  // Entries "KIND path", joined by '|'. Kinds: N names, M markers, P plain
-  // content; D a folder; L a folder link, Y a hard link ("L link>target"); 4 a sparse file of 4 GiB,
-  // 3 one byte less; K names, held open by another opener; R names, Q plain,
-  // both read-only. {1}, {2}, {3} stand for the *.xml files of {d}\M in the
-  // order the file system lists them, which is the order a run takes.
-  const wchar_t* tree;
-  const wchar_t* log;        // the lines, joined by '|'
-  const wchar_t* boxes;      // as BoxResponder records them
-  const char* after;         // each entry's content afterwards: N, M, P or H (half written); '.' unchecked
-  const char* answers = "";  // c Cancel, o OK, for the boxes in turn; OK after them
+  std::vector<Step> steps;
+  // {d} the device root, {u} the user folder, {o} a folder outside both; {1},
+  // {2}, {3} the *.xml files of {d}\M in the order the file system lists them,
+  // which is the order a run takes; {long} a name that makes
+  // "{d}\{long}\{long}.xml" 256 or 257 characters long, so that its final
+  // path, "\\?\" before it, does not fit in MAX_PATH.
+  std::vector<Entry> tree;
+  std::vector<int> answers = {};  // to the boxes in turn; OK after them
+  std::vector<std::wstring> log = {};
+  std::vector<Box> boxes = {};
   Fault fault = {};
   int removedControl = 0;  // taken out of the window before the runs
 };
 
-std::string Content(char kind) {
+std::string Bytes(Content content) {
   const std::string names = "<R>\r\n<AppOverride N=\"x\">\r\n<App I=\"1\"></App>\r\n</AppOverride>\r\n</R>\r\n";
   const std::string markers = "<R>\r\n<KVELDORIMAX N=\"x\">\r\n<KVE I=\"1\"></KVE>\r\n</KVELDORIMAX>\r\n</R>\r\n";
-  return kind == 'M'                  ? markers
-         : kind == 'P' || kind == 'Q' ? "<R>\r\n<Device N=\"x\"/>\r\n</R>\r\n"
-         : kind == 'H'                ? markers.substr(0, markers.size() / 2) + names.substr(names.size() / 2)
-                                      : names;
+  switch (content) {
+    case Markers:
+      return markers;
+    case Plain:
+      return "<R>\r\n<Device N=\"x\"/>\r\n</R>\r\n";
+    case HalfWritten:
+      return markers.substr(0, markers.size() / 2) + names.substr(names.size() / 2);
+    default:
+      return names;
+  }
 }
 
-const std::pair<const wchar_t*, const wchar_t*> kTexts[] = {
-    {L"{remove}", L"Removing Corvela mouse application overrides:"},
-    {L"{restore}", L"Restoring Corvela mouse application overrides:"},
-    {L"{logout}", L"You should logout and back in again to restart Corvela with the new configuration."},
-    {L"{hint}",
-     L"The first user to run the tool must be an administrator so that the global configuration files may "
-     L"be modified."},
-    {L"{warning}",
-     L"Warning: Using Corvela to modify your configuration after using this program may make the "
-     L"changes permanent, so that the Undo option has no effect. You may have to reinstall Corvela to "
-     L"restore the defaults."}};
+// A fixed day long past: a file that still has it was never written.
+constexpr FILETIME kLongAgo = {0x69050000, 0x01D5C036};  // 2020-01-01
 
+FILETIME LastWriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+void CreateSparseFile(const std::wstring& path, long long size) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  LARGE_INTEGER end{};
+  end.QuadPart = size;
+  ASSERT_TRUE(::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()));
+}
+
+void Make(const Entry& entry, const std::wstring& path, const std::wstring& target) {
+  switch (entry.kind) {
+    case Folder:
+      std::filesystem::create_directories(path);
+      break;
+    case FolderLink:
+      CreateFolderLink(path, target);
+      break;
+    case HardLink:
+      std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+      EXPECT_TRUE(::CreateHardLinkW(path.c_str(), target.c_str(), nullptr));
+      break;
+    case Sparse4GiB:
+    case Sparse4GiBLess1:
+      CreateSparseFile(path, (1LL << 32) - (entry.kind == Sparse4GiBLess1));
+      break;
+    case File:
+    case ReadOnlyFile:
+    case HeldOpen: {
+      WriteBytes(path, Bytes(entry.before));
+      const UniqueFile file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      EXPECT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &kLongAgo));
+      ::SetFileAttributesW(path.c_str(), entry.kind == ReadOnlyFile ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+      break;
+    }
+  }
+}
+
+// What the seam below works with during one row.
+const ConfigTree* currentTree = nullptr;
 Fault fault;
-std::wstring noStart, failsAtEnd, swap, swapTo;
+std::wstring searchCannotStart, listingFails, swappedForLink, swapTarget;
 std::map<HANDLE, std::wstring> patterns;
 
-HRESULT WINAPI FolderPath(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
-  return folder == fault.folder ? fault.result : ::SHGetFolderPathW(owner, folder, token, flags, path);
+HRESULT WINAPI FolderPath(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
+  if (folder == fault.folderQuery) {
+    return fault.folderResult;
+  }
+  ::lstrcpynW(path, currentTree->Folder(folder).c_str(), MAX_PATH);
+  return S_OK;
 }
 BOOL Listed(BOOL found, LPWIN32_FIND_DATAW entry) {
-  if (found && entry->cFileName == std::wstring(fault.linkName)) {
+  if (found && entry->cFileName == std::wstring(fault.listedAsLink)) {
     entry->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
   }
   return found;
 }
 HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
-  if (pattern == noStart) {
+  if (pattern == searchCannotStart) {
     ::SetLastError(ERROR_NO_MORE_FILES);
     return INVALID_HANDLE_VALUE;
   }
-  if (pattern == swap) {
-    const std::wstring folder = swap.substr(0, swap.rfind(L'\\'));
-    ::MoveFileW(folder.c_str(), swapTo.c_str());
-    CreateFolderLink(folder, swapTo);
+  if (pattern == swappedForLink) {
+    const std::wstring folder = swappedForLink.substr(0, swappedForLink.rfind(L'\\'));
+    ::MoveFileW(folder.c_str(), swapTarget.c_str());
+    CreateFolderLink(folder, swapTarget);
   }
   const HANDLE search = ::FindFirstFileW(pattern, entry);
   patterns[search] = pattern;
@@ -98,167 +186,230 @@ HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
 }
 BOOL WINAPI FindNext(HANDLE search, LPWIN32_FIND_DATAW entry) {
   const BOOL found = ::FindNextFileW(search, entry);
-  if (!found && ::GetLastError() == ERROR_NO_MORE_FILES && patterns[search] == failsAtEnd) {
+  if (!found && ::GetLastError() == ERROR_NO_MORE_FILES && patterns[search] == listingFails) {
     ::SetLastError(ERROR_ACCESS_DENIED);
   }
   return Listed(found, entry);
 }
+DWORD WINAPI FinalPath(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+  const DWORD length = ::GetFinalPathNameByHandleW(file, path, size, flags);
+  const std::wstring_view unknown = fault.finalPathUnknown;
+  if (!unknown.empty() && length != 0 && length < size && std::wstring_view(path, length).ends_with(unknown)) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+  }
+  return length;
+}
+BOOL WINAPI FileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS type, LPVOID info, DWORD size) {
+  if (fault.linkCountUnknown) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return ::GetFileInformationByHandleEx(file, type, info, size);
+}
 BOOL WINAPI Read(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
   *read = 0;
-  const BOOL ok = fault.io != 'R' && ::ReadFile(file, buffer, size, read, overlapped);
-  *read -= fault.io == 'r' && *read > 0;
+  const BOOL ok = ::ReadFile(file, buffer, size, read, overlapped);
+  *read -= fault.io == Io::ShortRead && *read > 0;
   return ok;
 }
 DWORD WINAPI Seek(HANDLE file, LONG distance, PLONG high, DWORD method) {
-  return fault.io == 's' ? INVALID_SET_FILE_POINTER : ::SetFilePointer(file, distance, high, method);
+  return fault.io == Io::FailedSeek ? INVALID_SET_FILE_POINTER : ::SetFilePointer(file, distance, high, method);
 }
 BOOL WINAPI Write(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
   *written = 0;
-  return fault.io != 'w' && ::WriteFile(file, buffer, fault.io == 'W' ? size / 2 : size, written, overlapped);
+  return ::WriteFile(file, buffer, fault.io == Io::ShortWrite ? size / 2 : size, written, overlapped);
 }
-
-long long Make(char kind, const std::wstring& path) {
-  if (kind == 'D') {
-    std::filesystem::create_directories(path);
-  } else if (kind == 'L') {
-    CreateFolderLink(path.substr(0, path.find(L'>')), path.substr(path.find(L'>') + 1));
-  } else if (kind == 'Y') {
-    const std::wstring link = path.substr(0, path.find(L'>'));
-    std::filesystem::create_directories(link.substr(0, link.rfind(L'\\')));
-    EXPECT_TRUE(::CreateHardLinkW(link.c_str(), path.substr(path.find(L'>') + 1).c_str(), nullptr));
-  } else if (kind == '4' || kind == '3') {
-    CreateSparseFile(path, (1LL << 32) - (kind == '3'));
-  } else {
-    WriteBytes(path, Content(kind));
-    const long long time = Backdate(path);
-    ::SetFileAttributesW(path.c_str(), kind == 'R' || kind == 'Q' ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
-    return time;
-  }
-  return 0;
-}
+constexpr SystemCalls kSeam = {.getFolderPath = &FolderPath,
+                               .findFirstFile = &FindFirst,
+                               .findNextFile = &FindNext,
+                               .getFinalPathName = &FinalPath,
+                               .getFileInformation = &FileInformation,
+                               .readFile = &Read,
+                               .setFilePointer = &Seek,
+                               .writeFile = &Write};
 
 void Check(const Row& row) {
   SCOPED_TRACE(row.name);
-  ConfigTree tree;
+  const ConfigTree here;
+  currentTree = &here;
   std::vector<std::wstring> order = {L"1.xml", L"2.xml", L"3.xml"};
+  const std::wstring device = here.Expand(L"{d}\\");
+  const std::wstring longName(std::max<size_t>(1, (252 - device.size()) / 2), L'x');
   const auto expand = [&](std::wstring text) {
-    for (const auto& [from, to] : kTexts) {
-      text = Replace(text, from, to);
-    }
     for (size_t i = 0; i < order.size(); ++i) {
       text = Replace(text, L"{" + std::to_wstring(i + 1) + L"}", order[i]);
     }
-    return tree.Expand(text);
+    return here.Expand(Replace(text, L"{long}", longName));
   };
-  std::vector<std::wstring> entries;  // "KIND path"
-  std::vector<long long> times;
-  for (const wchar_t *entry = row.tree, *end = entry; *entry; entry = *end ? end + 1 : end) {
-    end = entry + std::wcscspn(entry, L"|");
-    entries.emplace_back(entry, end);
-    times.push_back(Make(entries.back()[0], expand(entries.back().substr(2))));
+  for (const Entry& entry : row.tree) {
+    Make(entry, expand(entry.path), expand(entry.target));
   }
-  // The files of {d}\M as the file system lists them, for {1}, {2}, {3}.
+  // All files of {d}\M are alike when made; {1}, {2}, {3} name them in the
+  // order the file system lists them from here on.
   WIN32_FIND_DATAW found{};
-  UniqueFind search(::FindFirstFileW(expand(L"{d}\\M\\*.xml").c_str(), &found));
+  const UniqueFind search(::FindFirstFileW(expand(L"{d}\\M\\*.xml").c_str(), &found));
   size_t listed = 0;
   for (bool more = !!search; more && listed < order.size(); more = ::FindNextFileW(search.Get(), &found)) {
     order[listed++] = found.cFileName;
   }
   std::vector<UniqueFile> held;
-  for (const std::wstring& entry : entries) {
-    if (entry[0] == 'K') {
-      held.emplace_back(
-          ::CreateFileW(expand(entry.substr(2)).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  for (const Entry& entry : row.tree) {
+    if (entry.kind == HeldOpen) {
+      held.emplace_back(::CreateFileW(expand(entry.path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     }
   }
   fault = row.fault;
-  noStart = expand(fault.noStart);
-  failsAtEnd = expand(fault.failsAtEnd);
-  swap = expand(fault.swap);
-  swapTo = expand(L"{o}\\Swapped");
+  searchCannotStart = expand(fault.searchCannotStart);
+  listingFails = expand(fault.listingFails);
+  swappedForLink = expand(fault.swappedForLink);
+  swapTarget = expand(L"{o}\\Swapped");
+
   MainWindow window;
   if (row.removedControl) {
     ::DestroyWindow(::GetDlgItem(window, row.removedControl));
   }
-  std::deque<int> answers;
-  for (const char* a = row.answers; *a; ++a) {
-    answers.push_back(*a == 'c' ? IDCANCEL : IDOK);
-  }
-  BoxResponder boxes(window, answers);
-  const SystemCalls calls{&FolderPath, &FindFirst, &FindNext, &Read, &Seek, &Write};
-  for (const char* run = row.runs; *run; ++run) {
-    if (*run != 'f') {
-      RunOverrideUpdateUsing(calls, window, *run == 'u');
+  BoxResponder boxes(window, std::deque<int>(row.answers.begin(), row.answers.end()));
+  const Entry& first = row.tree.front();
+  for (const Step step : row.steps) {
+    if (step != RewriteFirstEntry) {
+      RunOverrideUpdate(window, step == RestoreRun, kSeam);
       continue;
     }
     bool modified = true;
-    const std::wstring path = expand(entries[0].substr(2));
-    const bool done = RewriteConfigFileUsing(calls, window, window.Log(), path.c_str(), false, modified);
-    EXPECT_EQ(done, row.boxes[0] == L'\0');
-    EXPECT_EQ(modified, done && Content(row.after[0]) != Content(static_cast<char>(entries[0][0])));
+    const bool done =
+        RewriteConfigFile(window, window.Log(), expand(first.path).c_str(), false, modified, nullptr, kSeam);
+    EXPECT_EQ(done, row.boxes.empty());
+    EXPECT_EQ(modified, done && first.after != AsBefore && Bytes(first.after) != Bytes(first.before));
   }
   held.clear();
-  const std::wstring log = Replace(expand(row.log), L"|", L"\r\n");
-  EXPECT_EQ(window.Log() ? Text(window.Log()) : L"", log + (log.empty() ? L"" : L"\r\n"));
-  EXPECT_EQ(boxes.Seen(), expand(row.boxes));
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const std::wstring path = expand(entries[i].substr(2));
-    if (row.after[i] == '.') {
+
+  std::wstring log;
+  for (const std::wstring& line : row.log) {
+    log += expand(line) + L"\r\n";
+  }
+  EXPECT_EQ(window.Log() ? Text(window.Log()) : L"", log);
+  std::vector<Box> expectedBoxes;
+  for (const Box& box : row.boxes) {
+    expectedBoxes.push_back({box.icon, expand(box.text)});
+  }
+  EXPECT_EQ(boxes.Seen(), expectedBoxes);
+  for (const Entry& entry : row.tree) {
+    const bool content = entry.kind == File || entry.kind == ReadOnlyFile || entry.kind == HeldOpen;
+    if (!content || entry.after == Unchecked) {
       continue;
     }
-    EXPECT_EQ(ReadBytes(path), Content(row.after[i])) << std::string(path.begin(), path.end());
-    if (row.runs[1] == '\0' && Content(row.after[i]) == Content(static_cast<char>(entries[i][0]))) {
-      EXPECT_EQ(LastWriteTime(path), times[i]) << "written without a change";
+    const std::wstring path = expand(entry.path);
+    const Content expected = entry.after == AsBefore ? entry.before : entry.after;
+    EXPECT_EQ(ReadBytes(path), Bytes(expected)) << std::string(path.begin(), path.end());
+    const FILETIME written = LastWriteTime(path);
+    if (row.steps.size() == 1 && Bytes(expected) == Bytes(entry.before)) {
+      EXPECT_EQ(::CompareFileTime(&kLongAgo, &written), 0) << "written without a change";
     }
   }
+  currentTree = nullptr;
 }
+
+// Files of a row's tree as most rows have them.
+Entry DeviceFile(Content before, Content after = AsBefore) {
+  return {.path = L"{d}\\M\\a.xml", .before = before, .after = after};
+}
+Entry UserFile(Content before, Content after = AsBefore) {
+  return {.path = L"{u}\\user.xml", .before = before, .after = after};
+}
+Box Error(const std::wstring& text) { return {Icon::Error, text}; }
+const Box kWarningBox = {Icon::Warning, kWarning}, kLogoutBox = {Icon::Information, kLogout};
 
 // clang-format off
 TEST(Run, WalksTheDeviceFoldersThenTheUserFileAndStopsAtTheFirstFailure) {
   const Row rows[] = {
-      {"Remove confirmed", "r", L"N {d}\\M\\a.xml|P {d}\\M\\b.xml|N {u}\\user.xml",
-       L"{remove}|MODIFIED: {d}\\M\\a.xml|MODIFIED: {u}\\user.xml|DONE. 2 files were modified.||{logout}",
-       L"W:{warning}|I:{logout}", "MPM"},
-      {"Remove cancelled", "r", L"N {d}\\M\\a.xml|N {u}\\user.xml", L"Cancelled.|", L"W:{warning}", "NN", "c"},
-      {"Restore with the user file missing", "u", L"M {d}\\M\\a.xml|P {d}\\M\\b.xml",
-       L"{restore}|MODIFIED: {d}\\M\\a.xml|Failed to open \"{u}\\user.xml\"|FAILED: {u}\\user.xml|Aborted.|"
-       L"FAILED. However, 1 files were modified successfully.|", L"E:Failed to open \"{u}\\user.xml\"", "NP"},
-      {"device root missing", "r", L"N {u}\\user.xml",
-       L"{remove}|Failed to search \"{d}\\*\"|FAILED. No modifications succeeded.|",
-       L"W:{warning}|E:Failed to search \"{d}\\*\"", "N"},
-      {"device root with only . and ..", "u", L"D {d}|M {u}\\user.xml",
-       L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", ".N"},
-      {"files in or above the device root, sub-folders and other files of a device folder: ignored", "r",
-       L"K {d}\\root.xml|K {d}\\..\\up.xml|N {d}\\M\\notes.txt|N {d}\\M\\Sub\\c.xml|D {d}\\M\\Folder.xml|D {d}\\Empty|"
-       L"P {u}\\user.xml", L"{remove}|DONE. No modifications were needed.|", L"W:{warning}", "NNNN..P"},
+      {.name = "Remove confirmed", .steps = {RemoveRun},
+       .tree = {DeviceFile(Names, Markers), {.path = L"{d}\\M\\b.xml", .before = Plain}, UserFile(Names, Markers)},
+       .log = {kRemoving, L"MODIFIED: {d}\\M\\a.xml", L"MODIFIED: {u}\\user.xml", L"DONE. 2 files were modified.", L"",
+               kLogout},
+       .boxes = {kWarningBox, kLogoutBox}},
+      {.name = "Remove cancelled", .steps = {RemoveRun}, .tree = {DeviceFile(Names), UserFile(Names)},
+       .answers = {IDCANCEL}, .log = {L"Cancelled.", L""}, .boxes = {kWarningBox}},
+      {.name = "Restore with the user file missing", .steps = {RestoreRun},
+       .tree = {DeviceFile(Markers, Names), {.path = L"{d}\\M\\b.xml", .before = Plain}},
+       .log = {kRestoring, L"MODIFIED: {d}\\M\\a.xml", L"Failed to open \"{u}\\user.xml\"", L"FAILED: {u}\\user.xml",
+               L"Aborted.", L"FAILED. However, 1 files were modified successfully.", L""},
+       .boxes = {Error(L"Failed to open \"{u}\\user.xml\"")}},
+      {.name = "device root missing", .steps = {RemoveRun}, .tree = {UserFile(Names)},
+       .log = {kRemoving, L"Failed to search \"{d}\\*\"", L"FAILED. No modifications succeeded.", L""},
+       .boxes = {kWarningBox, Error(L"Failed to search \"{d}\\*\"")}},
+      {.name = "device root with only . and ..", .steps = {RestoreRun},
+       .tree = {{.kind = Folder, .path = L"{d}"}, UserFile(Markers, Names)},
+       .log = {kRestoring, L"MODIFIED: {u}\\user.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}},
+      // The files that must be passed by are held open: opening one would fail the run.
+      {.name = "files in or above the device root, sub-folders and other files of a device folder: ignored",
+       .steps = {RemoveRun},
+       .tree = {{.kind = HeldOpen, .path = L"{d}\\root.xml", .before = Names},
+                {.kind = HeldOpen, .path = L"{d}\\..\\up.xml", .before = Names},
+                {.path = L"{d}\\M\\notes.txt", .before = Names}, {.path = L"{d}\\M\\Sub\\c.xml", .before = Names},
+                {.kind = Folder, .path = L"{d}\\M\\Folder.xml"}, {.kind = Folder, .path = L"{d}\\Empty"},
+                UserFile(Plain)},
+       .log = {kRemoving, L"DONE. No modifications were needed.", L""}, .boxes = {kWarningBox}},
       // *.xml matches short 8.3 names too: backup copies must not be taken for configuration files.
-      {"names that only end in .xml in their short form: ignored", "r",
-       L"N {d}\\M\\buttons.xml_backup|N {d}\\M\\old.xmlx|N {d}\\M\\c.xml~|P {u}\\user.xml",
-       L"{remove}|DONE. No modifications were needed.|", L"W:{warning}", "NNNP"},
-      {"an upper-case extension", "u", L"M {d}\\M\\b.XML|P {u}\\user.xml",
-       L"{restore}|MODIFIED: {d}\\M\\b.XML|DONE. 1 files were modified.||{logout}", L"I:{logout}", "NP"},
-      {"a file named .xml alone", "u", L"M {d}\\M\\.xml|P {u}\\user.xml",
-       L"{restore}|MODIFIED: {d}\\M\\.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "NP"},
-      {"a device file hard-linked to a file elsewhere: skipped", "u", L"M {o}\\x.xml|Y {d}\\M\\a.xml>{o}\\x.xml|P {u}\\user.xml",
-       L"{restore}|DONE. No modifications were needed.|", L"", "M.P"},
-      {"the user's file hard-linked elsewhere: still the user's", "u", L"M {o}\\x.xml|Y {u}\\user.xml>{o}\\x.xml|D {d}",
-       L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "N.."},
-      {"a linked device folder is never followed", "r", L"N {o}\\x.xml|L {d}\\Linked>{o}|N {d}\\M\\a.xml|P {u}\\user.xml",
-       L"{remove}|MODIFIED: {d}\\M\\a.xml|DONE. 1 files were modified.||{logout}", L"W:{warning}|I:{logout}", "N.MP"},
-      {"a file held open in the middle of the walk", "r", L"N {d}\\M\\{1}|K {d}\\M\\{2}|N {d}\\M\\{3}|N {u}\\user.xml",
-       L"{remove}|MODIFIED: {d}\\M\\{1}|Failed to open \"{d}\\M\\{2}\"|FAILED: {d}\\M\\{2}|Aborted.|"
-       L"FAILED. However, 1 files were modified successfully.|", L"W:{warning}|E:Failed to open \"{d}\\M\\{2}\"", "MNNN"},
-      {"a user file of 4 GiB", "u", L"4 {u}\\user.xml|D {d}",
-       L"{restore}|Failed to open \"{u}\\user.xml\"|FAILED: {u}\\user.xml|Aborted.|FAILED. No modifications succeeded.|",
-       L"E:Failed to open \"{u}\\user.xml\"", ".."},
-      {"a file one byte short of 4 GiB", "f", L"3 {u}\\user.xml", L"Failed to allocate memory for \"{u}\\user.xml\"",
-       L"E:Failed to allocate memory for \"{u}\\user.xml\"", "."},
-      {"three runs in a row share the log", "rru", L"N {d}\\M\\a.xml|P {u}\\user.xml",
-       L"{remove}|MODIFIED: {d}\\M\\a.xml|DONE. 1 files were modified.||{logout}|{remove}|DONE. No modifications were "
-       L"needed.||{restore}|MODIFIED: {d}\\M\\a.xml|DONE. 1 files were modified.||{logout}",
-       L"W:{warning}|I:{logout}|W:{warning}|I:{logout}", "NP"},
-      {"no log in the window", "u", L"M {u}\\user.xml", L"", L"E:Error setting up GUI.", "M", "", {}, kLog},
-      {"no about text in the window", "u", L"M {u}\\user.xml", L"", L"E:Error setting up GUI.", "M", "", {}, kAbout},
+      {.name = "names that only end in .xml in their short form: ignored", .steps = {RemoveRun},
+       .tree = {{.path = L"{d}\\M\\buttons.xml_backup", .before = Names}, {.path = L"{d}\\M\\old.xmlx", .before = Names},
+                {.path = L"{d}\\M\\c.xml~", .before = Names}, UserFile(Plain)},
+       .log = {kRemoving, L"DONE. No modifications were needed.", L""}, .boxes = {kWarningBox}},
+      {.name = "an upper-case extension", .steps = {RestoreRun},
+       .tree = {{.path = L"{d}\\M\\b.XML", .before = Markers, .after = Names}, UserFile(Plain)},
+       .log = {kRestoring, L"MODIFIED: {d}\\M\\b.XML", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}},
+      {.name = "a file named .xml alone", .steps = {RestoreRun},
+       .tree = {{.path = L"{d}\\M\\.xml", .before = Markers, .after = Names}, UserFile(Plain)},
+       .log = {kRestoring, L"MODIFIED: {d}\\M\\.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}},
+      {.name = "a device file whose final path is longer than MAX_PATH", .steps = {RestoreRun},
+       .tree = {{.path = L"{d}\\{long}\\{long}.xml", .before = Markers, .after = Names}, UserFile(Plain)},
+       .log = {kRestoring, L"MODIFIED: {d}\\{long}\\{long}.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}},
+      {.name = "a device file hard-linked to a file elsewhere: skipped", .steps = {RestoreRun},
+       .tree = {{.path = L"{o}\\x.xml", .before = Markers},
+                {.kind = HardLink, .path = L"{d}\\M\\a.xml", .target = L"{o}\\x.xml"}, UserFile(Plain)},
+       .log = {kRestoring, L"DONE. No modifications were needed.", L""}},
+      {.name = "the user's file hard-linked elsewhere: still the user's", .steps = {RestoreRun},
+       .tree = {{.path = L"{o}\\x.xml", .before = Markers, .after = Names},
+                {.kind = HardLink, .path = L"{u}\\user.xml", .target = L"{o}\\x.xml"}, {.kind = Folder, .path = L"{d}"}},
+       .log = {kRestoring, L"MODIFIED: {u}\\user.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}},
+      // Held open: a run that went through the link would fail to open it.
+      {.name = "a linked device folder is never followed", .steps = {RemoveRun},
+       .tree = {{.kind = HeldOpen, .path = L"{o}\\x.xml", .before = Names},
+                {.kind = FolderLink, .path = L"{d}\\Linked", .target = L"{o}"}, DeviceFile(Names, Markers),
+                UserFile(Plain)},
+       .log = {kRemoving, L"MODIFIED: {d}\\M\\a.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kWarningBox, kLogoutBox}},
+      {.name = "a file held open in the middle of the walk", .steps = {RemoveRun},
+       .tree = {{.path = L"{d}\\M\\{1}", .before = Names, .after = Markers},
+                {.kind = HeldOpen, .path = L"{d}\\M\\{2}", .before = Names}, {.path = L"{d}\\M\\{3}", .before = Names},
+                UserFile(Names)},
+       .log = {kRemoving, L"MODIFIED: {d}\\M\\{1}", L"Failed to open \"{d}\\M\\{2}\"", L"FAILED: {d}\\M\\{2}",
+               L"Aborted.", L"FAILED. However, 1 files were modified successfully.", L""},
+       .boxes = {kWarningBox, Error(L"Failed to open \"{d}\\M\\{2}\"")}},
+      {.name = "a user file of 4 GiB", .steps = {RestoreRun},
+       .tree = {{.kind = Sparse4GiB, .path = L"{u}\\user.xml"}, {.kind = Folder, .path = L"{d}"}},
+       .log = {kRestoring, L"Failed to open \"{u}\\user.xml\"", L"FAILED: {u}\\user.xml", L"Aborted.",
+               L"FAILED. No modifications succeeded.", L""},
+       .boxes = {Error(L"Failed to open \"{u}\\user.xml\"")}},
+      {.name = "a file one byte short of 4 GiB", .steps = {RewriteFirstEntry},
+       .tree = {{.kind = Sparse4GiBLess1, .path = L"{u}\\user.xml"}},
+       .log = {L"Failed to allocate memory for \"{u}\\user.xml\""},
+       .boxes = {Error(L"Failed to allocate memory for \"{u}\\user.xml\"")}},
+      {.name = "three runs in a row share the log", .steps = {RemoveRun, RemoveRun, RestoreRun},
+       .tree = {DeviceFile(Names), UserFile(Plain)},
+       .log = {kRemoving, L"MODIFIED: {d}\\M\\a.xml", L"DONE. 1 files were modified.", L"", kLogout,
+               kRemoving, L"DONE. No modifications were needed.", L"",
+               kRestoring, L"MODIFIED: {d}\\M\\a.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kWarningBox, kLogoutBox, kWarningBox, kLogoutBox}},
+      {.name = "no log in the window", .steps = {RestoreRun}, .tree = {UserFile(Markers)},
+       .boxes = {Error(L"Error setting up GUI.")}, .removedControl = kLog},
+      {.name = "no about text in the window", .steps = {RestoreRun}, .tree = {UserFile(Markers)},
+       .boxes = {Error(L"Error setting up GUI.")}, .removedControl = kAbout},
   };
   for (const Row& row : rows) {
     Check(row);
@@ -266,37 +417,58 @@ TEST(Run, WalksTheDeviceFoldersThenTheUserFileAndStopsAtTheFirstFailure) {
 }
 
 TEST(Run, ReportsFaultsThatOnlyASeamCanProduce) {
-  const wchar_t* tree = L"M {d}\\M\\a.xml|M {u}\\user.xml";
+  const std::vector<Entry> tree = {DeviceFile(Markers), UserFile(Markers)};
+  const std::vector<Entry> userFile = {UserFile(Names)};
   const Row rows[] = {
-      {"AppData unknown", "u", tree, L"", L"E:Couldn't find AppData directory.", "MM", "", {CSIDL_APPDATA, E_FAIL}},
-      {"AppData answers S_FALSE", "u", tree, L"", L"E:Couldn't find AppData directory.", "MM", "", {CSIDL_APPDATA, S_FALSE}},
-      {"ProgramData unknown", "r", tree, L"", L"E:Couldn't find ProgramData directory.", "MM", "", {CSIDL_COMMON_APPDATA, E_FAIL}},
-      {"device root listing fails part way", "u", tree,
-       L"{restore}|MODIFIED: {d}\\M\\a.xml|Failed to search \"{d}\\*\"|FAILED. However, 1 files were modified successfully.|",
-       L"E:Failed to search \"{d}\\*\"", "NM", "", {-1, S_OK, L"", L"{d}\\*"}},
-      {"device folder search cannot start", "u", tree,
-       L"{restore}|Failed to search \"{d}\\M\\*.xml\"|FAILED. No modifications succeeded.|",
-       L"E:Failed to search \"{d}\\M\\*.xml\"", "MM", "", {-1, S_OK, L"{d}\\M\\*.xml"}},
-      {"device folder listing fails part way", "u", tree,
-       L"{restore}|MODIFIED: {d}\\M\\a.xml|Failed to search \"{d}\\M\\*.xml\"|FAILED. However, 1 files were modified "
-       L"successfully.|", L"E:Failed to search \"{d}\\M\\*.xml\"", "NM", "", {-1, S_OK, L"", L"{d}\\M\\*.xml"}},
-      {"a device folder swapped for a link after it was listed: never followed", "u", tree,
-       L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "MN", "",
-       {-1, S_OK, L"", L"", L"", 0, L"{d}\\M\\*.xml"}},
-      {"a linked *.xml file is never opened", "u", tree,
-       L"{restore}|MODIFIED: {u}\\user.xml|DONE. 1 files were modified.||{logout}", L"I:{logout}", "MN", "",
-       {-1, S_OK, L"", L"", L"a.xml"}},
-      {"short read", "f", L"N {u}\\user.xml", L"Failed to read \"{u}\\user.xml\"",
-       L"E:Failed to read \"{u}\\user.xml\"", "N", "", {-1, S_OK, L"", L"", L"", 'r'}},
-      {"failed read", "f", L"N {u}\\user.xml", L"Failed to read \"{u}\\user.xml\"",
-       L"E:Failed to read \"{u}\\user.xml\"", "N", "", {-1, S_OK, L"", L"", L"", 'R'}},
-      // A write after a failed rewind would append a second copy.
-      {"failed seek", "f", L"N {u}\\user.xml", L"Failed to update \"{u}\\user.xml\"",
-       L"E:Failed to update \"{u}\\user.xml\"", "N", "", {-1, S_OK, L"", L"", L"", 's'}},
-      {"failed write", "f", L"N {u}\\user.xml", L"Failed to update \"{u}\\user.xml\"",
-       L"E:Failed to update \"{u}\\user.xml\"", "N", "", {-1, S_OK, L"", L"", L"", 'w'}},
-      {"short write, not undone", "f", L"N {u}\\user.xml", L"Failed to update \"{u}\\user.xml\"",
-       L"E:Failed to update \"{u}\\user.xml\"", "H", "", {-1, S_OK, L"", L"", L"", 'W'}},
+      {.name = "AppData answers S_FALSE", .steps = {RestoreRun}, .tree = tree,
+       .boxes = {Error(L"Couldn't find AppData directory.")},
+       .fault = {.folderQuery = CSIDL_APPDATA, .folderResult = S_FALSE}},
+      {.name = "ProgramData unknown", .steps = {RemoveRun}, .tree = tree,
+       .boxes = {Error(L"Couldn't find ProgramData directory.")},
+       .fault = {.folderQuery = CSIDL_COMMON_APPDATA, .folderResult = E_FAIL}},
+      {.name = "device root listing fails part way", .steps = {RestoreRun},
+       .tree = {DeviceFile(Markers, Names), UserFile(Markers)},
+       .log = {kRestoring, L"MODIFIED: {d}\\M\\a.xml", L"Failed to search \"{d}\\*\"",
+               L"FAILED. However, 1 files were modified successfully.", L""},
+       .boxes = {Error(L"Failed to search \"{d}\\*\"")}, .fault = {.listingFails = L"{d}\\*"}},
+      // Without the root's own final path no device file can be told from an
+      // impostor: skipping them all would end in a success never earned.
+      {.name = "the device root's final path unknown", .steps = {RestoreRun}, .tree = tree,
+       .log = {kRestoring, L"Failed to open \"{d}\"", L"FAILED. No modifications succeeded.", L""},
+       .boxes = {Error(L"Failed to open \"{d}\"")}, .fault = {.finalPathUnknown = L"\\PointingDevice"}},
+      {.name = "a device file's final path unknown", .steps = {RestoreRun}, .tree = tree,
+       .log = {kRestoring, L"Failed to open \"{d}\\M\\a.xml\"", L"FAILED: {d}\\M\\a.xml", L"Aborted.",
+               L"FAILED. No modifications succeeded.", L""},
+       .boxes = {Error(L"Failed to open \"{d}\\M\\a.xml\"")}, .fault = {.finalPathUnknown = L"\\M\\a.xml"}},
+      {.name = "a device file's link count unknown", .steps = {RestoreRun}, .tree = tree,
+       .log = {kRestoring, L"Failed to open \"{d}\\M\\a.xml\"", L"FAILED: {d}\\M\\a.xml", L"Aborted.",
+               L"FAILED. No modifications succeeded.", L""},
+       .boxes = {Error(L"Failed to open \"{d}\\M\\a.xml\"")}, .fault = {.linkCountUnknown = true}},
+      {.name = "device folder search cannot start", .steps = {RestoreRun}, .tree = tree,
+       .log = {kRestoring, L"Failed to search \"{d}\\M\\*.xml\"", L"FAILED. No modifications succeeded.", L""},
+       .boxes = {Error(L"Failed to search \"{d}\\M\\*.xml\"")}, .fault = {.searchCannotStart = L"{d}\\M\\*.xml"}},
+      {.name = "device folder listing fails part way", .steps = {RestoreRun},
+       .tree = {DeviceFile(Markers, Names), UserFile(Markers)},
+       .log = {kRestoring, L"MODIFIED: {d}\\M\\a.xml", L"Failed to search \"{d}\\M\\*.xml\"",
+               L"FAILED. However, 1 files were modified successfully.", L""},
+       .boxes = {Error(L"Failed to search \"{d}\\M\\*.xml\"")}, .fault = {.listingFails = L"{d}\\M\\*.xml"}},
+      {.name = "a device folder swapped for a link after it was listed: never followed", .steps = {RestoreRun},
+       .tree = {DeviceFile(Markers), UserFile(Markers, Names)},
+       .log = {kRestoring, L"MODIFIED: {u}\\user.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}, .fault = {.swappedForLink = L"{d}\\M\\*.xml"}},
+      {.name = "a linked *.xml file is never opened", .steps = {RestoreRun},
+       .tree = {DeviceFile(Markers), UserFile(Markers, Names)},
+       .log = {kRestoring, L"MODIFIED: {u}\\user.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}, .fault = {.listedAsLink = L"a.xml"}},
+      {.name = "short read", .steps = {RewriteFirstEntry}, .tree = userFile,
+       .log = {L"Failed to read \"{u}\\user.xml\""}, .boxes = {Error(L"Failed to read \"{u}\\user.xml\"")},
+       .fault = {.io = Io::ShortRead}},
+      {.name = "failed seek", .steps = {RewriteFirstEntry}, .tree = userFile,
+       .log = {L"Failed to update \"{u}\\user.xml\""}, .boxes = {Error(L"Failed to update \"{u}\\user.xml\"")},
+       .fault = {.io = Io::FailedSeek}},
+      {.name = "short write, not undone", .steps = {RewriteFirstEntry}, .tree = {UserFile(Names, HalfWritten)},
+       .log = {L"Failed to update \"{u}\\user.xml\""}, .boxes = {Error(L"Failed to update \"{u}\\user.xml\"")},
+       .fault = {.io = Io::ShortWrite}},
   };
   for (const Row& row : rows) {
     Check(row);
@@ -307,14 +479,17 @@ TEST(Run, ReportsFaultsThatOnlyASeamCanProduce) {
 // entry runs this as a user who is refused for real.
 TEST(Run, ReadOnlyFilesAreReadButNeverWritten) {
   const Row rows[] = {
-      {"needs a rename", "f", L"R {u}\\user.xml", L"Cannot write to \"{u}\\user.xml\"|{hint}",
-       L"E:Cannot write to \"{u}\\user.xml\"\n\n{hint}", "N"},
-      {"needs nothing", "f", L"Q {u}\\user.xml", L"", L"", "P"},
+      {.name = "needs a rename", .steps = {RewriteFirstEntry},
+       .tree = {{.kind = ReadOnlyFile, .path = L"{u}\\user.xml", .before = Names}},
+       .log = {L"Cannot write to \"{u}\\user.xml\"", kAdministrator},
+       .boxes = {Error(L"Cannot write to \"{u}\\user.xml\"\n\n" + std::wstring(kAdministrator))}},
+      {.name = "needs nothing", .steps = {RewriteFirstEntry},
+       .tree = {{.kind = ReadOnlyFile, .path = L"{u}\\user.xml", .before = Plain}}},
   };
   // clang-format on
-  ConfigTree probe;
+  const ConfigTree probe;
   const std::wstring path = probe.Expand(L"{o}\\probe");
-  Make('R', path);
+  Make({.kind = ReadOnlyFile, .before = Names}, path, L"");
   if (UniqueFile(::CreateFileW(path.c_str(), FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr))) {
     ASSERT_FALSE(std::getenv("ZQ_EXPECT_REFUSED_WRITES")) << "this user was expected to be refused writes";
     GTEST_SKIP() << "running with root rights, which Wine lets write read-only files";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -41,6 +43,8 @@ void SetShellFolder(HKEY root, const wchar_t* name, const std::wstring& value) {
                               REG_EXPAND_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2)),
             0);
 }
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // Links are removed, never followed, and before anything else: under Wine a
 // link whose target has gone can no longer be found. Read-only files are removed
@@ -87,24 +91,6 @@ std::string ReadBytes(const std::wstring& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-long long LastWriteTime(const std::wstring& path) {
-  return fs::last_write_time(fs::path(path)).time_since_epoch().count();
-}
-
-long long Backdate(const std::wstring& path) {
-  fs::last_write_time(fs::path(path), fs::last_write_time(fs::path(path)) - std::chrono::hours(24 * 1000));
-  return LastWriteTime(path);
-}
-
-void CreateSparseFile(const std::wstring& path, long long size) {
-  // Moving the end writes nothing: on Wine's side it becomes a sparse file.
-  fs::create_directories(fs::path(path).parent_path());
-  const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  LARGE_INTEGER end{};
-  end.QuadPart = size;
-  ASSERT_TRUE(::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()));
-}
-
 void CreateFolderLink(const std::wstring& link, const std::wstring& target) {
   fs::create_directories(fs::path(link).parent_path());
   RunUntil(toUnix ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
@@ -114,15 +100,11 @@ void CreateFolderLink(const std::wstring& link, const std::wstring& target) {
 
 ConfigTree::ConfigTree() {
   static unsigned serial = 0;
-  if (serial++ == 0) {
-    SetShellFolder(HKEY_CURRENT_USER, L"AppData", L"%ZQ_TEST_ROOT%\\Roaming");
-    SetShellFolder(HKEY_LOCAL_MACHINE, L"Common AppData", L"%ZQ_TEST_ROOT%\\ProgramData");
-  }
-  root_ = fs::temp_directory_path() / ("zq-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(serial));
+  root_ =
+      fs::temp_directory_path() / ("zq-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial));
   for (const char* folder : {"Roaming", "ProgramData", "Elsewhere"}) {
     fs::create_directories(fs::path(root_) / folder);
   }
-  ::SetEnvironmentVariableW(L"ZQ_TEST_ROOT", root_.c_str());
 }
 
 ConfigTree::~ConfigTree() {
@@ -136,6 +118,15 @@ std::wstring ConfigTree::Expand(std::wstring text) const {
   return Replace(text, L"{o}", root_ + L"\\Elsewhere");
 }
 
+std::wstring ConfigTree::Folder(int csidl) const {
+  return root_ + (csidl == CSIDL_APPDATA ? L"\\Roaming" : L"\\ProgramData");
+}
+
+void ConfigTree::PointShellFoldersHere() const {
+  SetShellFolder(HKEY_CURRENT_USER, L"AppData", Folder(CSIDL_APPDATA));
+  SetShellFolder(HKEY_LOCAL_MACHINE, L"Common AppData", Folder(CSIDL_COMMON_APPDATA));
+}
+
 MainWindow::MainWindow()
     : window_(::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainDialog), nullptr, MainDialogProc,
                                    0)) {}
@@ -146,6 +137,11 @@ MainWindow::~MainWindow() {
   MSG quit{};
   ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
+void PrintTo(const Box& box, std::ostream* out) {
+  static const char* const kIcons[] = {"error", "warning", "information", "other"};
+  *out << kIcons[static_cast<int>(box.icon)] << ": " << Narrow(box.text);
+}
+
 BoxResponder::BoxResponder(HWND owner, std::deque<int> answers)
     : owner_(owner),
       answers_(std::move(answers)),
@@ -177,26 +173,34 @@ void BoxResponder::OnActivate(HWND box) {
   }
   answered_ = box;
   const std::wstring text = Text(message);
-  wchar_t icon = L'?';
+  Icon icon = Icon::Other;
   for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
     const auto shown = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
     icon = !shown                                           ? icon
-           : shown == ::LoadIconW(nullptr, IDI_ERROR)       ? L'E'
-           : shown == ::LoadIconW(nullptr, IDI_WARNING)     ? L'W'
-           : shown == ::LoadIconW(nullptr, IDI_INFORMATION) ? L'I'
+           : shown == ::LoadIconW(nullptr, IDI_ERROR)       ? Icon::Error
+           : shown == ::LoadIconW(nullptr, IDI_WARNING)     ? Icon::Warning
+           : shown == ::LoadIconW(nullptr, IDI_INFORMATION) ? Icon::Information
                                                             : icon;
   }
-  seen_ += (seen_.empty() ? L"" : L"|") + std::wstring(1, icon) + L":" + text;
+  seen_.push_back({icon, text});
   EXPECT_EQ(Text(box), L"Zelquist");
   EXPECT_EQ(::GetWindow(box, GW_OWNER), owner_);
   EXPECT_FALSE(::IsWindowEnabled(owner_)) << "the window waits for the box";
   const HWND cancel = ::GetDlgItem(box, IDCANCEL);
-  EXPECT_EQ(cancel && (::GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE), icon == L'W');
+  EXPECT_EQ(cancel && (::GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE), icon == Icon::Warning);
   const size_t open = text.find(L'"'), close = text.find(L'"', open + 1);
   if (close != std::wstring::npos) {
     const std::wstring path = text.substr(open + 1, close - open - 1);
     EXPECT_FALSE(UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)))
         << "reported before the file is released";
+  }
+  if (close != std::wstring::npos || icon == Icon::Information) {
+    // The box's detail follows an empty line; in the log it is the next line.
+    const std::wstring lines = Replace(text, L"\n\n", L"\r\n") + L"\r\n";
+    const HWND log = ::GetDlgItem(owner_, kLog);
+    const std::wstring logged = log ? Text(log) : L"";
+    EXPECT_EQ(logged.substr(logged.size() - std::min(logged.size(), lines.size())), lines)
+        << "the log must already end with what the box shows";
   }
   int answer = IDOK;
   if (!answers_.empty()) {

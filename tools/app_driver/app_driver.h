@@ -20,12 +20,14 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 // A window's text, read with WM_GETTEXT so that it works across processes too.
 std::wstring Text(HWND window);
 
-// Polls until condition holds; false after a minute. Only for effects in
-// another process that cannot be waited on.
+// Polls until condition holds; false once limit milliseconds have passed,
+// however long each try took. Only for effects in another process that cannot
+// be waited on.
 template <typename Condition>
-bool Eventually(Condition condition) {
-  for (int waited = 0; !condition(); waited += 5) {
-    if (waited > 60000) {
+bool Eventually(Condition condition, ULONGLONG limit = 60000) {
+  const ULONGLONG start = ::GetTickCount64();
+  while (!condition()) {
+    if (::GetTickCount64() - start > limit) {
       return false;
     }
     ::Sleep(5);
@@ -43,7 +45,8 @@ class AppDriver {
   AppDriver(const AppDriver&) = delete;
   AppDriver& operator=(const AppDriver&) = delete;
 
-  // Starts the program and waits until its window is visible.
+  // Starts the program and waits until it is in its message loop: placed, and
+  // shown as showCommand asks.
   bool Start(int showCommand = SW_SHOWNORMAL);
   // Finds the copy that an earlier command started.
   bool Attach();
@@ -57,8 +60,10 @@ class AppDriver {
   // see the program idle before it has been handled.
   void Command(int id, WORD notification = BN_CLICKED) const;
   // Brings the window to the front, waits until it has the focus, and types the
-  // chord (for example {VK_MENU, 'R'}).
-  void Keys(std::initializer_list<WORD> chord) const;
+  // chord (for example {VK_MENU, 'R'}). Types nothing, and returns false, if the
+  // program's dialog does not come to the front within a minute: keys go to
+  // whatever window is there.
+  bool Keys(std::initializer_list<WORD> chord) const;
   HWND Focus() const;
   // After Command: the program's message box (returned) or, with none open, the
   // program back in its message loop (nullptr).

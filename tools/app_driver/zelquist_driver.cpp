@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "bench/win32/app_driver.h"
 #include "res/resource.h"
+#include "tools/app_driver/app_driver.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bench/win32/app_driver.h"
+#include "tools/app_driver/app_driver.h"
 
 #include <chrono>
 #include <vector>
@@ -79,7 +79,8 @@ bool AppDriver::Start(int showCommand) {
   const UniqueKernelHandle thread(info.hThread);
   process_.Reset(info.hProcess);
   processId_ = info.dwProcessId;
-  const bool shown = Eventually([&] { return Attach() && Visible(dialog_); });
+  const bool shown =
+      Eventually([&] { return Attach() && (showCommand == SW_HIDE || Visible(dialog_)); }) && Settled(dialog_);
   startupMilliseconds_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
   return shown;
 }
@@ -105,20 +106,26 @@ void AppDriver::Command(int id, WORD notification) const {
   ::SendNotifyMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, notification), reinterpret_cast<LPARAM>(Control(id)));
 }
 
-void AppDriver::Keys(std::initializer_list<WORD> chord) const {
+bool AppDriver::Keys(std::initializer_list<WORD> chord) const {
   // Not while the program is still inside a command (finishing a run after its
   // last box closed, say): keys typed then can reach a window not yet enabled.
   Settled(dialog_);
-  ::SetForegroundWindow(dialog_);
   // Keys go where the program's thread has put its focus, which it does only
-  // once it has handled its activation.
-  Eventually([&] {
+  // once it has handled its activation. Asked again on every try: on a busy
+  // machine another window (a copy that is closing) may take the front first.
+  const bool inFront = Eventually([&] {
+    if (::GetForegroundWindow() != dialog_) {
+      ::SetForegroundWindow(dialog_);
+      return false;
+    }
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    return ::GetForegroundWindow() == dialog_ &&
-           ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info) && info.hwndActive == dialog_ &&
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info) && info.hwndActive == dialog_ &&
            info.hwndFocus != nullptr;
   });
+  if (!inFront) {
+    return false;
+  }
   std::vector<INPUT> inputs;
   const auto add = [&](WORD key, DWORD flags) {
     INPUT input{};
@@ -141,7 +148,7 @@ void AppDriver::Keys(std::initializer_list<WORD> chord) const {
   for (auto key = chord.end(); key != chord.begin();) {
     add(*--key, KEYEVENTF_KEYUP);
   }
-  ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 HWND AppDriver::Focus() const {
