@@ -15,3 +15,8 @@ zq_portable_library(zq_portable_fast)
 add_subdirectory(tests/native)
 add_subdirectory(tests/fuzz)
 add_subdirectory(bench)
+
+# What only Windows runs, checked here as far as this machine can: the Visual
+# C++ side of this CMake project, and the CI workflow of the public home.
+add_test(NAME msvc_side_configures COMMAND ${CMAKE_SOURCE_DIR}/scripts/msvc-check)
+add_test(NAME workflow_is_valid COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-workflow)

@@ -1,30 +1,50 @@
-# The Windows program and the tests that run it, and the Win32 layer, under Wine.
+# The Windows program, and with BUILD_TESTING the tests that run it: built by
+# mingw-w64 and run under Wine here, or built by Visual C++ and run directly.
 enable_language(RC)
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-
-# The shipped exe carries its runtime: only system DLLs are imported. No time
-# stamp in the PE header, so two builds of the same source are byte-identical.
-set(ZQ_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
 set(ZQ_SYSTEM_LIBS comctl32 shell32 ole32 user32 gdi32 kernel32)
 
-# C++20 only so that std::wstring is instantiated from the headers rather than
-# taken from libstdc++'s prebuilt copy; the code itself is C++17. No exceptions
-# and no unwind tables in the product (see ui/out_of_memory.cpp); the one
-# function-local static is first reached at start-up, before any thread exists.
-# SSE2, which every Windows since 8 requires, for the renaming scan.
-set(CMAKE_CXX_STANDARD 20)
-set(ZQ_PRODUCT_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-threadsafe-statics -msse2)
+# The program runs elevated, so both builds carry the platform's exploit
+# mitigations: ASLR, DEP, and no exception handler that the system has not
+# been told of (scripts/release-check reads them back from the PE header).
+if(MSVC)
+  # /DYNAMICBASE, /NXCOMPAT and /SAFESEH are the x86 linker's defaults; added
+  # here are Control Flow Guard and output that does not change from build to
+  # build. The runtime is linked in statically (CMAKE_MSVC_RUNTIME_LIBRARY).
+  set(ZQ_PRODUCT_FLAGS /guard:cf /Brepro)
+  set(ZQ_EXE_LINK_FLAGS /guard:cf /Brepro /DYNAMICBASE /NXCOMPAT /SAFESEH)
+  # The resource script carries the manifest; the linker's own would be a second one.
+  set(ZQ_MANIFEST_IN_RESOURCES /MANIFEST:NO)
+  set(ZQ_WIDE_ENTRY "")
+else()
+  # C++20 only so that std::wstring is instantiated from the headers rather
+  # than taken from libstdc++'s prebuilt copy; the code itself is C++17 (see
+  # product_is_cxx17). No exceptions and no unwind tables in the product (see
+  # ui/out_of_memory.cpp); the one function-local static is first reached at
+  # start-up, before any thread exists. SSE2, which every Windows since 8
+  # requires, for the renaming scan.
+  set(CMAKE_CXX_STANDARD 20)
+  set(ZQ_PRODUCT_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-threadsafe-statics -msse2)
+  # The runtime linked in, and no time stamp in the PE header, so that two
+  # builds of the same source are byte-identical. mingw-w64's ASLR and DEP are
+  # on by default; the image installs no SEH handler of its own, which --no-seh
+  # tells the system.
+  set(ZQ_EXE_LINK_FLAGS -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp -Wl,--no-seh)
+  set(ZQ_MANIFEST_IN_RESOURCES "")
+  set(ZQ_WIDE_ENTRY -municode)
+endif()
 
-add_library(zelquist_core STATIC
+set(ZQ_CORE_SOURCES
   ${ZQ_PORTABLE_SOURCES}
   engine/config_rewrite.cpp
-  ui/internal_error_box.cpp
   engine/run_driver.cpp
   ui/activity_log.cpp
+  ui/internal_error_box.cpp
   ui/main_dialog.cpp
   ui/placement.cpp
 )
+add_library(zelquist_core STATIC ${ZQ_CORE_SOURCES})
 target_include_directories(zelquist_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(zelquist_core PRIVATE ${ZQ_WARNINGS} ${ZQ_PRODUCT_FLAGS})
 target_link_libraries(zelquist_core PUBLIC ${ZQ_SYSTEM_LIBS})
@@ -36,13 +56,28 @@ add_library(zelquist_resources OBJECT res/zelquist.rc)
 set_source_files_properties(res/zelquist.rc PROPERTIES OBJECT_DEPENDS
   "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_SOURCE_DIR}/res/zelquist.ico;${CMAKE_SOURCE_DIR}/res/zelquist.manifest")
 
-add_executable(Zelquist WIN32 ui/main.cpp ui/out_of_memory.cpp ui/libstdcxx_no_throw.cpp
-                        $<TARGET_OBJECTS:zelquist_resources>)
+set(ZQ_ENTRY_SOURCES ui/main.cpp ui/out_of_memory.cpp ui/libstdcxx_no_throw.cpp)
+add_executable(Zelquist WIN32 ${ZQ_ENTRY_SOURCES} $<TARGET_OBJECTS:zelquist_resources>)
 target_compile_options(Zelquist PRIVATE ${ZQ_WARNINGS} ${ZQ_PRODUCT_FLAGS})
-# __wrap___cxa_throw is never defined: anything that would throw fails to link.
-target_link_options(Zelquist PRIVATE -municode ${ZQ_STATIC_LINK} -s -Wl,--wrap=__cxa_throw)
+target_link_options(Zelquist PRIVATE ${ZQ_EXE_LINK_FLAGS} ${ZQ_MANIFEST_IN_RESOURCES} ${ZQ_WIDE_ENTRY})
+if(NOT MSVC)
+  # Stripped. __wrap___cxa_throw is never defined: anything that would throw
+  # fails to link.
+  target_link_options(Zelquist PRIVATE -s -Wl,--wrap=__cxa_throw)
+endif()
 target_link_libraries(Zelquist PRIVATE zelquist_core)
 
-add_subdirectory(tools/app_driver)
-add_subdirectory(tests/win32)
-add_subdirectory(bench/win32)
+if(NOT MSVC)
+  # The program is built as C++20 here but must stay C++17 for Visual Studio:
+  # its sources compiled once more as C++17, like any target.
+  add_library(product_is_cxx17 OBJECT ${ZQ_CORE_SOURCES} ${ZQ_ENTRY_SOURCES})
+  set_target_properties(product_is_cxx17 PROPERTIES CXX_STANDARD 17)
+  target_include_directories(product_is_cxx17 PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(product_is_cxx17 PRIVATE ${ZQ_WARNINGS} ${ZQ_PRODUCT_FLAGS})
+endif()
+
+if(BUILD_TESTING)
+  add_subdirectory(tools/app_driver)
+  add_subdirectory(tests/win32)
+  add_subdirectory(bench/win32)
+endif()

@@ -45,13 +45,9 @@ std::wstring Text(HWND window) {
 }
 
 std::wstring AppDriver::ProgramPath() {
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  for (int up = 0; up < 3; ++up) {
-    path.resize(path.rfind(L'\\'));
-  }
-  return path + L"\\Zelquist.exe";
+  std::wstring path(MAX_PATH, L'\0');
+  path.resize(::GetEnvironmentVariableW(L"ZQ_PROGRAM", path.data(), MAX_PATH));
+  return path.size() < MAX_PATH ? path : L"";
 }
 
 AppDriver::~AppDriver() {

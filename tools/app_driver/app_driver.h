@@ -37,7 +37,8 @@ bool Eventually(Condition condition, ULONGLONG limit = 60000) {
 
 class AppDriver {
  public:
-  // The built program, beside the folder that holds this executable's folder.
+  // The program to drive, as ZQ_PROGRAM names it (the build passes the path of
+  // the exe it built); empty when it does not.
   static std::wstring ProgramPath();
 
   AppDriver() = default;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <winioctl.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -38,10 +39,41 @@ void RunUntil(std::wstring command, const std::wstring& path, bool exists) {
   ASSERT_TRUE(Eventually([&] { return (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; }));
 }
 
-void SetShellFolder(HKEY root, const wchar_t* name, const std::wstring& value) {
-  ASSERT_EQ(::RegSetKeyValueW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", name,
-                              REG_EXPAND_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2)),
-            0);
+constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+bool SetShellFolder(HKEY root, const wchar_t* name, const std::wstring& value) {
+  return ::RegSetKeyValueW(root, kShellFolders, name, REG_EXPAND_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool FolderIs(int csidl, const std::wstring& expected) {
+  wchar_t path[MAX_PATH] = {};
+  return ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK && path == expected;
+}
+
+// A junction made as the platform makes one: an empty folder given a
+// mount-point reparse point (a record user-mode headers do not declare).
+bool CreateJunction(const std::wstring& link, const std::wstring& target) {
+  const std::wstring substitute = L"\\??\\" + target;
+  struct {
+    DWORD tag;
+    WORD dataLength, reserved, substituteOffset, substituteLength, printOffset, printLength;
+    wchar_t names[2 * MAX_PATH];
+  } point{};
+  if (substitute.size() >= MAX_PATH || !::CreateDirectoryW(link.c_str(), nullptr)) {
+    return false;
+  }
+  const auto bytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+  point.tag = IO_REPARSE_TAG_MOUNT_POINT;
+  point.substituteLength = bytes;
+  point.printOffset = bytes + sizeof(wchar_t);  // an empty print name after the substitute's NUL
+  point.dataLength = static_cast<WORD>(4 * sizeof(WORD) + bytes + 2 * sizeof(wchar_t));
+  std::copy(substitute.begin(), substitute.end(), point.names);
+  const UniqueFile folder(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  DWORD returned = 0;
+  return folder && ::DeviceIoControl(folder.Get(), FSCTL_SET_REPARSE_POINT, &point, point.dataLength + 8, nullptr, 0,
+                                     &returned, nullptr);
 }
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -55,8 +87,7 @@ void RemoveTree(const std::wstring& path, bool linksOnly) {
   for (bool more = !!search; more; more = ::FindNextFileW(search.Get(), &entry)) {
     const std::wstring name = entry.cFileName, child = path + L"\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      // Wine's RemoveDirectoryW would remove the link's target instead.
-      toUnix ? RunUntil(L"/bin/rm \"" + Unix(child) + L"\"", child, false) : void(::RemoveDirectoryW(child.c_str()));
+      RemoveFolderLink(child);
     } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (name != L"." && name != L"..") {
         RemoveTree(child, linksOnly);
@@ -91,11 +122,55 @@ std::string ReadBytes(const std::wstring& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+bool UnderWine() { return toUnix != nullptr; }
+
+bool MayChangeMachine() {
+  wchar_t optIn[2] = {};
+  return UnderWine() || (::GetEnvironmentVariableW(L"ZQ_TESTS_MAY_CHANGE_MACHINE", optIn, 2) == 1 && optIn[0] == L'1');
+}
+
+// Wine makes no junction (it refuses the reparse-point request), but lists a
+// Unix symbolic link to a folder as one.
 void CreateFolderLink(const std::wstring& link, const std::wstring& target) {
   fs::create_directories(fs::path(link).parent_path());
-  RunUntil(toUnix ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
-                  : L"cmd.exe /c mklink /J \"" + link + L"\" \"" + target + L"\"",
-           link, true);
+  if (UnderWine()) {
+    RunUntil(L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\"", link, true);
+  } else if (!CreateJunction(link, target)) {
+    GTEST_SKIP() << "this file system makes no junction: the cases of a planted link are not tried";
+  }
+}
+
+void RemoveFolderLink(const std::wstring& link) {
+  // Wine's RemoveDirectoryW would remove the link's target instead.
+  UnderWine() ? RunUntil(L"/bin/rm \"" + Unix(link) + L"\"", link, false) : void(::RemoveDirectoryW(link.c_str()));
+}
+
+SavedRegistryValue::SavedRegistryValue(HKEY root, std::wstring key, std::wstring name)
+    : root_(root), key_(std::move(key)), name_(std::move(name)) {
+  DWORD size = 0;
+  existed_ = ::RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type_, nullptr, &size) ==
+             ERROR_SUCCESS;
+  data_.resize(size);
+  if (existed_) {
+    ::RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type_, data_.data(), &size);
+  }
+}
+
+SavedRegistryValue::~SavedRegistryValue() {
+  if (existed_) {
+    ::RegSetKeyValueW(root_, key_.c_str(), name_.c_str(), type_, data_.data(), static_cast<DWORD>(data_.size()));
+  } else {
+    ::RegDeleteKeyValueW(root_, key_.c_str(), name_.c_str());
+  }
+}
+
+ShellFolderRedirect::ShellFolderRedirect(const ConfigTree& tree)
+    : user_(HKEY_CURRENT_USER, kShellFolders, L"AppData"),
+      common_(HKEY_LOCAL_MACHINE, kShellFolders, L"Common AppData") {
+  const std::wstring roaming = tree.Folder(CSIDL_APPDATA), programData = tree.Folder(CSIDL_COMMON_APPDATA);
+  redirected_ = SetShellFolder(HKEY_CURRENT_USER, L"AppData", roaming) &&
+                SetShellFolder(HKEY_LOCAL_MACHINE, L"Common AppData", programData) &&
+                FolderIs(CSIDL_APPDATA, roaming) && FolderIs(CSIDL_COMMON_APPDATA, programData);
 }
 
 ConfigTree::ConfigTree() {
@@ -120,11 +195,6 @@ std::wstring ConfigTree::Expand(std::wstring text) const {
 
 std::wstring ConfigTree::Folder(int csidl) const {
   return root_ + (csidl == CSIDL_APPDATA ? L"\\Roaming" : L"\\ProgramData");
-}
-
-void ConfigTree::PointShellFoldersHere() const {
-  SetShellFolder(HKEY_CURRENT_USER, L"AppData", Folder(CSIDL_APPDATA));
-  SetShellFolder(HKEY_LOCAL_MACHINE, L"Common AppData", Folder(CSIDL_COMMON_APPDATA));
 }
 
 MainWindow::MainWindow()

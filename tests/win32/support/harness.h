@@ -28,9 +28,38 @@ inline constexpr wchar_t kLogout[] =
 std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
-// A link to a folder as a standard user can plant one: a Unix symbolic link
-// under Wine (reported as a reparse point), a junction on Windows.
+
+// Whatever must be done one way under Wine and another on Windows goes through
+// these. A link to a folder as a standard user can plant one: a Unix symbolic
+// link under Wine (reported as a reparse point), a junction on Windows; where
+// none can be made the test is skipped. Removing one never touches its target.
+bool UnderWine();
 void CreateFolderLink(const std::wstring& link, const std::wstring& target);
+void RemoveFolderLink(const std::wstring& link);
+
+// Whether a test may change settings that outlive nothing but reach beyond its
+// own folders while it runs (the shell folders, the https handler): always
+// under Wine, whose prefix the tests own; on Windows only where the person
+// running them says the machine is a throwaway one (ZQ_TESTS_MAY_CHANGE_MACHINE=1,
+// as on a CI runner).
+bool MayChangeMachine();
+
+// One registry value of an existing key that a test changes, put back as it
+// was (or removed) on every path out of the scope that holds it.
+class SavedRegistryValue {
+ public:
+  SavedRegistryValue(HKEY root, std::wstring key, std::wstring name);
+  ~SavedRegistryValue();
+  SavedRegistryValue(const SavedRegistryValue&) = delete;
+  SavedRegistryValue& operator=(const SavedRegistryValue&) = delete;
+
+ private:
+  HKEY root_;
+  std::wstring key_, name_;
+  bool existed_ = false;
+  DWORD type_ = REG_NONE;
+  std::vector<BYTE> data_;
+};
 
 // A folder under the temporary directory, removed with everything in it; links
 // in it are removed, never followed.
@@ -45,12 +74,23 @@ class ConfigTree {
   std::wstring Expand(std::wstring text) const;
   // The tree's stand-ins for CSIDL_APPDATA and CSIDL_COMMON_APPDATA.
   std::wstring Folder(int csidl) const;
-  // Makes the shell of this process, and of the programs it starts, report
-  // this tree's folders as the user's and the common application-data folders.
-  void PointShellFoldersHere() const;
 
  private:
   std::wstring root_;
+};
+
+// While it lives, the shell of this process and of the programs it starts
+// reports the tree's folders as the user's and the common application-data
+// folders; then the machine's own come back. Redirected() is false where the
+// shell does not follow the registry (Windows may not for the common folder).
+class ShellFolderRedirect {
+ public:
+  explicit ShellFolderRedirect(const ConfigTree& tree);
+  bool Redirected() const { return redirected_; }
+
+ private:
+  SavedRegistryValue user_, common_;
+  bool redirected_;
 };
 
 // The program's main window, created hidden in this process from its template.
