@@ -95,7 +95,8 @@ TEST(Program, AsShippedAsksForTheHighestRightsAndImportsOnlySystemDlls) {
   std::vector<std::string> imports;
   for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + table.VirtualAddress); dll->Name; ++dll) {
     imports.emplace_back(reinterpret_cast<const char*>(image + dll->Name));
-    std::transform(imports.back().begin(), imports.back().end(), imports.back().begin(), ::tolower);
+    std::transform(imports.back().begin(), imports.back().end(), imports.back().begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
   }
   std::sort(imports.begin(), imports.end());
 #ifdef _MSC_VER

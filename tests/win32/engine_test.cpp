@@ -197,7 +197,9 @@ BOOL WINAPI FileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS type, LPVOID 
 BOOL WINAPI Read(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
   *read = 0;
   const BOOL ok = ::ReadFile(file, buffer, size, read, overlapped);
-  *read -= fault.io == Io::ShortRead && *read > 0;
+  if (fault.io == Io::ShortRead && *read > 0) {
+    --*read;
+  }
   return ok;
 }
 DWORD WINAPI Seek(HANDLE file, LONG distance, PLONG high, DWORD method) {

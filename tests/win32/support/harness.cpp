@@ -66,7 +66,7 @@ bool CreateJunction(const std::wstring& link, const std::wstring& target) {
   const auto bytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
   point.tag = IO_REPARSE_TAG_MOUNT_POINT;
   point.substituteLength = bytes;
-  point.printOffset = bytes + sizeof(wchar_t);  // an empty print name after the substitute's NUL
+  point.printOffset = static_cast<WORD>(bytes + sizeof(wchar_t));  // an empty print name after the substitute's NUL
   point.dataLength = static_cast<WORD>(4 * sizeof(WORD) + bytes + 2 * sizeof(wchar_t));
   std::copy(substitute.begin(), substitute.end(), point.names);
   const UniqueFile folder(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
