@@ -37,11 +37,11 @@ bool UnderWine();
 void CreateFolderLink(const std::wstring& link, const std::wstring& target);
 void RemoveFolderLink(const std::wstring& link);
 
-// Whether a test may change settings that outlive nothing but reach beyond its
-// own folders while it runs (the shell folders, the https handler): always
-// under Wine, whose prefix the tests own; on Windows only where the person
-// running them says the machine is a throwaway one (ZQ_TESTS_MAY_CHANGE_MACHINE=1,
-// as on a CI runner).
+// Whether a test may, while it runs, point settings beyond its own folders
+// elsewhere (the shell folders, the https handler; each is put back after):
+// always under Wine, whose prefix the tests own; on Windows only where the
+// person running them says the machine is a throwaway one
+// (ZQ_TESTS_MAY_CHANGE_MACHINE=1, as on a CI runner).
 bool MayChangeMachine();
 
 // One registry value of an existing key that a test changes, put back as it
