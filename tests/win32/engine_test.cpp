@@ -24,8 +24,8 @@ constexpr wchar_t kAdministrator[] =
 
 // What a file holds: element names, as a Restore run leaves them; the markers
 // a Remove run writes; nothing to rename; markers up to the middle and names
-// after it. As "after" only: unchanged, or not looked at.
-enum Content { Names, Markers, Plain, HalfWritten, AsBefore, Unchecked };
+// after it. As "after" only: unchanged.
+enum Content { Names, Markers, Plain, HalfWritten, AsBefore };
 
 // HeldOpen: a file that another opener holds, sharing nothing, during the runs.
 // FolderLink: a link to the folder "target", as a standard user can plant one.
@@ -37,7 +37,7 @@ struct Entry {
   Kind kind = File;
   const wchar_t* path = L"";
   const wchar_t* target = L"";
-  Content before = Unchecked;
+  Content before = Names;  // of a file; other kinds have no content
   Content after = AsBefore;
 };
 
@@ -284,7 +284,7 @@ void Check(const Row& row) {
   EXPECT_EQ(boxes.Seen(), expectedBoxes);
   for (const Entry& entry : row.tree) {
     const bool content = entry.kind == File || entry.kind == ReadOnlyFile || entry.kind == HeldOpen;
-    if (!content || entry.after == Unchecked) {
+    if (!content) {
       continue;
     }
     const std::wstring path = expand(entry.path);
