@@ -252,6 +252,7 @@ void Check(const Row& row) {
     }
   }
   fault = row.fault;
+  patterns.clear();
 
   MainWindow window;
   if (row.removedControl) {

@@ -75,10 +75,9 @@ bool AppDriver::Start(int showCommand) {
   const UniqueKernelHandle thread(info.hThread);
   process_.Reset(info.hProcess);
   processId_ = info.dwProcessId;
-  const bool shown =
-      Eventually([&] { return Attach() && (showCommand == SW_HIDE || Visible(dialog_)); }) && Settled(dialog_);
+  const bool shown = Eventually([&] { return Attach() && (showCommand == SW_HIDE || Visible(dialog_)); });
   startupMilliseconds_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-  return shown;
+  return shown && Settled(dialog_);
 }
 
 bool AppDriver::Attach() {
@@ -114,10 +113,8 @@ bool AppDriver::Keys(std::initializer_list<WORD> chord) const {
       ::SetForegroundWindow(dialog_);
       return false;
     }
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info) && info.hwndActive == dialog_ &&
-           info.hwndFocus != nullptr;
+    const GUITHREADINFO info = ThreadInfo();
+    return info.hwndActive == dialog_ && info.hwndFocus != nullptr;
   });
   if (!inFront) {
     return false;
@@ -147,11 +144,11 @@ bool AppDriver::Keys(std::initializer_list<WORD> chord) const {
   return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
-HWND AppDriver::Focus() const {
+GUITHREADINFO AppDriver::ThreadInfo() const {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info);
-  return info.hwndFocus;
+  ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog_, nullptr), &info);  // left empty if it fails
+  return info;
 }
 
 HWND AppDriver::FindBox() const {

@@ -65,7 +65,7 @@ class AppDriver {
   // program's dialog does not come to the front within a minute: keys go to
   // whatever window is there.
   bool Keys(std::initializer_list<WORD> chord) const;
-  HWND Focus() const;
+  HWND Focus() const { return ThreadInfo().hwndFocus; }
   // After Command: the program's message box (returned) or, with none open, the
   // program back in its message loop (nullptr).
   HWND WaitForBoxOrIdle() const;
@@ -77,6 +77,8 @@ class AppDriver {
   long WaitForExit() const;
 
  private:
+  // Where the program's thread has its active window and its focus.
+  GUITHREADINFO ThreadInfo() const;
   HWND FindBox() const;
 
   UniqueKernelHandle process_;
