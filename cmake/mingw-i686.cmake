@@ -1,16 +1,5 @@
-# Cross-compiles the 32-bit Windows program with Debian's mingw-w64 (posix thread model,
-# which GoogleTest needs) and runs what it builds under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# The shipped program: 32-bit Windows, run under the 32-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-find_program(ZQ_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ZQ_WINE})
+set(ZQ_MINGW_TRIPLE i686-w64-mingw32)
+set(ZQ_WINE_ARCH x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -1,7 +1,6 @@
 #include "engine/config_rewrite.h"
 
 #include <memory>
-#include <new>
 
 #include "engine/tag_rename.h"
 #include "engine/unique_handle.h"
@@ -98,7 +97,7 @@ bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, 
   const DWORD size = fileSize.LowPart;
 
   // Exactly the file's size, no terminator; an empty file gets a usable empty buffer.
-  std::unique_ptr<unsigned char[]> content(new (std::nothrow) unsigned char[size]);
+  const std::unique_ptr<unsigned char[]> content(calls.allocateContent(size));
   if (!content) {
     return report(L"Failed to allocate memory for");
   }

@@ -71,27 +71,42 @@ TEST(MainWindow, HasTheDocumentedControlsIconsAndALogWithoutLimit) {
   EXPECT_EQ(end, start);
 }
 
+std::string ManifestOf(HMODULE module) {
+  const HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  return found ? std::string(static_cast<const char*>(::LockResource(::LoadResource(module, found))),
+                             ::SizeofResource(module, found))
+               : "(no manifest)";
+}
+
+template <typename Headers>
+const IMAGE_DATA_DIRECTORY& ImportTable(const BYTE* headers) {
+  return reinterpret_cast<const Headers*>(headers)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+}
+
 // The exe as a user downloads it, mapped as an image but not run. Windows
 // reads the manifest at start-up (Wine ignores most of it); the imports are
-// what the user's system must provide.
+// what the user's system must provide. The program is built for the tests' own
+// architecture: x86 as shipped, or x64.
 TEST(Program, AsShippedAsksForTheHighestRightsAndImportsOnlySystemDlls) {
+  const bool x64 = sizeof(void*) == 8;
   const HMODULE exe = ::LoadLibraryExW(AppDriver::ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_TRUE(exe);
-  const HRSRC found = ::FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-  ASSERT_TRUE(found);
-  const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(exe, found))),
-                             ::SizeofResource(exe, found));
+  const std::string manifest = ManifestOf(exe);
   for (const char* part :
        {"level=\"highestAvailable\"", "uiAccess=\"false\"", "name=\"Microsoft.Windows.Common-Controls\"",
-        "version=\"6.0.0.0\"", "processorArchitecture=\"x86\""}) {
+        "version=\"6.0.0.0\"", x64 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\""}) {
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
   }
+  EXPECT_NE(ManifestOf(nullptr).find("level=\"asInvoker\""), std::string::npos)
+      << "only the program asks for the highest rights, not the tests";
 
   // The low bits of the handle only mark how it was mapped.
   const auto* image = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(exe) & ~ULONG_PTR{3});
-  const auto* headers =
-      reinterpret_cast<const IMAGE_NT_HEADERS32*>(image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& table = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  const BYTE* headers = image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew;
+  const WORD magic = reinterpret_cast<const IMAGE_NT_HEADERS32*>(headers)->OptionalHeader.Magic;
+  ASSERT_EQ(magic, x64 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC : IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+  const IMAGE_DATA_DIRECTORY& table =
+      x64 ? ImportTable<IMAGE_NT_HEADERS64>(headers) : ImportTable<IMAGE_NT_HEADERS32>(headers);
   std::vector<std::string> imports;
   for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + table.VirtualAddress); dll->Name; ++dll) {
     imports.emplace_back(reinterpret_cast<const char*>(image + dll->Name));
