@@ -23,42 +23,41 @@ UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
   return UniqueFile(::CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
-enum class Identity { Listed, Other, Unknown };
-
-Identity IdentityOf(const SystemCalls& calls, HANDLE file, const wchar_t* expectedFinalPath) {
+// Whether the open file is the very one that was listed: reached by exactly
+// that final path (not through a link put in place since) and with a single
+// link (not a second name of a file elsewhere).
+bool IsListedFile(const SystemCalls& calls, HANDLE file, const wchar_t* expectedFinalPath) {
   // The standard information rather than GetFileInformationByHandle, which
   // also looks up the volume's serial number: under Wine that costs more than
   // opening and reading the file.
   FILE_STANDARD_INFO info{};
   std::wstring finalPath;
-  if (!calls.getFileInformation(file, FileStandardInfo, &info, sizeof info) || !FinalPathOf(file, finalPath, calls)) {
-    return Identity::Unknown;
-  }
-  return info.NumberOfLinks == 1 &&
-                 ::CompareStringOrdinal(finalPath.c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL
-             ? Identity::Listed
-             : Identity::Other;
+  return calls.getFileInformation(file, FileStandardInfo, &info, sizeof info) && info.NumberOfLinks == 1 &&
+         FinalPathOf(file, finalPath, calls) &&
+         ::CompareStringOrdinal(finalPath.c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
 
 bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls) {
-  path.assign(MAX_PATH, L'\0');
-  for (;;) {
-    // The length without the NUL when the path fits, the size it needs
-    // otherwise: a path of MAX_PATH characters or more takes a second call.
-    const DWORD length =
-        calls.getFinalPathName(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+  // The length without the NUL when the path fits, the size it needs
+  // otherwise: a path of MAX_PATH characters or more takes a second call with
+  // that size. A path that has grown again by then is not waited for.
+  DWORD size = MAX_PATH;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    path.assign(size, L'\0');
+    const DWORD length = calls.getFinalPathName(handle, path.data(), size, FILE_NAME_NORMALIZED);
     if (length == 0) {
-      path.clear();
-      return false;
+      break;
     }
-    const bool fits = length < path.size();
-    path.resize(length);
-    if (fits) {
+    if (length < size) {
+      path.resize(length);
       return true;
     }
+    size = length;
   }
+  path.clear();
+  return false;
 }
 
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
@@ -80,14 +79,10 @@ bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, 
     file = OpenExclusive(path, kReadOnlyAccess);
   }
 
-  if (file && expectedFinalPath) {
-    const Identity identity = IdentityOf(calls, file.Get(), expectedFinalPath);
-    if (identity == Identity::Other) {
-      return true;  // not the file that was listed: never read, never written
-    }
-    if (identity == Identity::Unknown) {
-      return report(L"Failed to open");  // released unread
-    }
+  if (file && expectedFinalPath && !IsListedFile(calls, file.Get(), expectedFinalPath)) {
+    // Not shown to be the file that was listed: released unread, and the run
+    // fails rather than end in a success it did not earn.
+    return report(L"Failed to open");
   }
 
   LARGE_INTEGER fileSize{};

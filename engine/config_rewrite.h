@@ -13,14 +13,13 @@
 //
 // With expectedFinalPath, the open file must also be that very file: reached
 // by exactly that final path (not through a link put in place since the file
-// was listed) and with a single link (not a hard link to a file elsewhere).
-// Any other file is released unread and skipped without a word: true, with
-// modified false. A file whose final path or link count cannot be read at all
-// is not known to be the listed one either, but nothing shows it to be another:
-// it fails like a file that cannot be opened.
+// was listed) and with a single link (not a hard link to a file elsewhere). A
+// file not shown to be that one, or whose final path or link count cannot be
+// read, fails like a file that cannot be opened, and is never read or written.
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
                        const wchar_t* expectedFinalPath = nullptr, const SystemCalls& calls = {});
 
 // The path that the system resolved an open handle to, links followed
-// ("\\?\C:\..."), however long; false when it cannot tell.
+// ("\\?\C:\..."), however long; false when it cannot tell, or when the path
+// grew again between the call that sized it and the call that read it.
 bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls = {});

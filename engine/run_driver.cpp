@@ -99,29 +99,43 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
   return true;
 }
 
-// Hands every device folder under root to UpdateDeviceFolder, in the order the
-// file system lists them. Reports its own failures, the summary included.
-Walk WalkDeviceRoot(const std::wstring& root, HWND owner, HWND log, bool restore, int& count,
-                    const SystemCalls& calls) {
+// The final path of a folder, links followed; false when it cannot be opened
+// or its final path read.
+bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const SystemCalls& calls) {
+  const UniqueFile handle(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return handle && FinalPathOf(handle.Get(), finalPath, calls);
+}
+
+// Hands every device folder under the device root to UpdateDeviceFolder, in
+// the order the file system lists them. Reports its own failures, the summary
+// included.
+Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, HWND owner, HWND log, bool restore,
+                    int& count, const SystemCalls& calls) {
   const std::wstring pattern = root + L"\\*";
+  const auto fail = [&](const std::wstring& object, const wchar_t* action) {
+    ReportFileError(object, nullptr, owner, log, action);
+    ReportRunSummary(false, log, count);
+    return Walk::Failed;
+  };
   WIN32_FIND_DATAW entry{};
   UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
   if (!search) {
-    ReportSearchFailure(pattern, owner, log);
-    ReportRunSummary(false, log, 0);
-    return Walk::Failed;
+    return fail(pattern, L"Failed to search");
   }
   // Where the root really is, resolved once: a device file must be found right
   // below it, whatever may have been swapped in since its folder was listed.
-  // Without it no device file could be told from an impostor, and skipping
-  // them all would end in a success that was never earned.
-  const UniqueFile rootHandle(::CreateFileW(root.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  std::wstring finalRoot;
-  if (!rootHandle || !FinalPathOf(rootHandle.Get(), finalRoot, calls)) {
-    ReportFileError(root, nullptr, owner, log, L"Failed to open");
-    ReportRunSummary(false, log, 0);
-    return Walk::Failed;
+  // Without it no device file could be told from an impostor.
+  std::wstring finalCommon, finalRoot;
+  if (!FinalFolderPath(commonFolder, finalCommon, calls) || !FinalFolderPath(root, finalRoot, calls)) {
+    return fail(root, L"Failed to open");
+  }
+  // The run has the highest rights the user has, and a standard user may have
+  // made the vendor's folders: any of them a link would lead the run to files
+  // of that user's choosing. Only the root that lies, link-free, where the
+  // common folder itself is counts; any other is not searched.
+  if (::CompareStringOrdinal(finalRoot.c_str(), -1, (finalCommon + kDeviceRoot).c_str(), -1, TRUE) != CSTR_EQUAL) {
+    return fail(pattern, L"Failed to search");
   }
   do {
     if (!IsDirectory(entry) || IsLink(entry) || IsDotOrDotDot(entry.cFileName)) {
@@ -135,9 +149,7 @@ Walk WalkDeviceRoot(const std::wstring& root, HWND owner, HWND log, bool restore
   } while (calls.findNextFile(search.Get(), &entry));
 
   if (::GetLastError() != ERROR_NO_MORE_FILES) {
-    ReportSearchFailure(pattern, owner, log);
-    ReportRunSummary(false, log, count);
-    return Walk::Failed;
+    return fail(pattern, L"Failed to search");
   }
   return Walk::Done;
 }
@@ -162,12 +174,12 @@ void RunOverrideUpdate(HWND owner, bool restore, const SystemCalls& calls) {
     return;
   }
   userFolder += kUserFolder;
-  std::wstring deviceRoot;
-  if (!QueryFolder(owner, CSIDL_COMMON_APPDATA, buffer, deviceRoot, calls)) {
+  std::wstring commonFolder;
+  if (!QueryFolder(owner, CSIDL_COMMON_APPDATA, buffer, commonFolder, calls)) {
     ShowMessage(owner, L"Couldn't find ProgramData directory.", MB_ICONERROR);
     return;
   }
-  deviceRoot += kDeviceRoot;
+  const std::wstring deviceRoot = commonFolder + kDeviceRoot;
 
   // Both are looked up every time, so a half-built window is caught either way.
   const HWND about = ::GetDlgItem(owner, IDC_ABOUT_TEXT);
@@ -189,7 +201,7 @@ void RunOverrideUpdate(HWND owner, bool restore, const SystemCalls& calls) {
   }
 
   int count = 0;
-  if (WalkDeviceRoot(deviceRoot, owner, log, restore, count, calls) == Walk::Failed) {
+  if (WalkDeviceRoot(commonFolder, deviceRoot, owner, log, restore, count, calls) == Walk::Failed) {
     return;
   }
 

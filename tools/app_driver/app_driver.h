@@ -20,11 +20,16 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 // A window's text, read with WM_GETTEXT so that it works across processes too.
 std::wstring Text(HWND window);
 
+// How long the tests wait for any one thing the program should do (start, show
+// a box, take a key, end): many times what it takes on a machine whose cores
+// are all busy, and short enough that a fault fails the test in seconds.
+inline constexpr ULONGLONG kPatience = 20000;
+
 // Polls until condition holds; false once limit milliseconds have passed,
 // however long each try took. Only for effects in another process that cannot
 // be waited on.
 template <typename Condition>
-bool Eventually(Condition condition, ULONGLONG limit = 60000) {
+bool Eventually(Condition condition, ULONGLONG limit = kPatience) {
   const ULONGLONG start = ::GetTickCount64();
   while (!condition()) {
     if (::GetTickCount64() - start > limit) {
@@ -41,7 +46,9 @@ class AppDriver {
   // the exe it built); empty when it does not.
   static std::wstring ProgramPath();
 
-  AppDriver() = default;
+  // patience: how long (ms) each wait below lasts before it gives up; a run
+  // over a thousand files keeps the program busy for far longer than a test's.
+  explicit AppDriver(ULONGLONG patience = kPatience) : patience_(patience) {}
   ~AppDriver();  // closes the program if it still runs
   AppDriver(const AppDriver&) = delete;
   AppDriver& operator=(const AppDriver&) = delete;
@@ -61,26 +68,36 @@ class AppDriver {
   // see the program idle before it has been handled.
   void Command(int id, WORD notification = BN_CLICKED) const;
   // Brings the window to the front, waits until it has the focus, and types the
-  // chord (for example {VK_MENU, 'R'}). Types nothing, and returns false, if the
-  // program's dialog does not come to the front within a minute: keys go to
-  // whatever window is there.
+  // chord (for example {VK_MENU, 'R'}), one key at a time. Types nothing, and
+  // returns false, if the program's dialog does not come to the front in time
+  // (keys go to whatever window is there); false too if the system did not
+  // take the keys in time.
   bool Keys(std::initializer_list<WORD> chord) const;
   HWND Focus() const { return ThreadInfo().hwndFocus; }
   // After Command: the program's message box (returned) or, with none open, the
-  // program back in its message loop (nullptr).
+  // program back in its message loop (nullptr, also when it never got back).
   HWND WaitForBoxOrIdle() const;
-  // After keys, which a sent message would overtake: the next message box.
+  // After keys, which a sent message would overtake: the next message box, or
+  // nullptr when none came.
   HWND WaitForBox() const;
+  template <typename Condition>
+  bool Eventually(Condition condition) const {
+    return ::Eventually(condition, patience_);
+  }
   static std::wstring BoxText(HWND box) { return Text(::GetDlgItem(box, 0xFFFF)); }
   static void Answer(HWND box, int button);
-  // The exit code, or -1 if the program has not ended within a minute.
+  // The exit code, or -1 if the program has not ended in time.
   long WaitForExit() const;
 
  private:
   // Where the program's thread has its active window and its focus.
   GUITHREADINFO ThreadInfo() const;
   HWND FindBox() const;
+  // True once the program's thread answers a sent message: it is in a message
+  // loop, the main one or a message box's. False when it did not in time.
+  bool Settled() const;
 
+  ULONGLONG patience_;
   UniqueKernelHandle process_;
   DWORD processId_ = 0;
   HWND dialog_ = nullptr;

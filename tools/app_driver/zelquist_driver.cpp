@@ -52,7 +52,7 @@ void Run(const AppDriver& app, int button) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
-  AppDriver app;
+  AppDriver app(10 * 60 * 1000);  // a run over a thousand files takes a while
   if (command == L"start" ? !app.Start() : !app.Attach()) {
     std::fprintf(stderr, "zelquist_driver: no Zelquist window\n");
     return 1;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
-#include <winioctl.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -27,60 +26,25 @@ std::wstring Unix(const std::wstring& path) {
   return std::wstring(name.begin(), name.end());
 }
 
-// Runs a command line until path exists (or, with exists false, is gone):
-// Wine cannot wait for a Unix process, so its effect is waited for instead.
-void RunUntil(std::wstring command, const std::wstring& path, bool exists) {
+// Runs a command line until path exists (or, with exists false, is gone);
+// false if it never does. Wine cannot wait for a Unix process, so there the
+// effect alone is waited for.
+bool RunUntil(std::wstring command, const std::wstring& path, bool exists) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                               &startup, &process));
-  const UniqueKernelHandle thread(process.hThread), child(process.hProcess);
-  ASSERT_TRUE(Eventually([&] { return (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; }));
-}
-
-constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
-bool SetShellFolder(HKEY root, const wchar_t* name, const std::wstring& value) {
-  return ::RegSetKeyValueW(root, kShellFolders, name, REG_EXPAND_SZ, value.c_str(),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-bool FolderIs(int csidl, const std::wstring& expected) {
-  wchar_t path[MAX_PATH] = {};
-  return ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK && path == expected;
-}
-
-// A junction made as the platform makes one: an empty folder given a
-// mount-point reparse point (a record user-mode headers do not declare).
-bool CreateJunction(const std::wstring& link, const std::wstring& target) {
-  const std::wstring substitute = L"\\??\\" + target;
-  struct {
-    DWORD tag;
-    WORD dataLength, reserved, substituteOffset, substituteLength, printOffset, printLength;
-    wchar_t names[2 * MAX_PATH];
-  } point{};
-  if (substitute.size() >= MAX_PATH || !::CreateDirectoryW(link.c_str(), nullptr)) {
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
     return false;
   }
-  const auto bytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
-  point.tag = IO_REPARSE_TAG_MOUNT_POINT;
-  point.substituteLength = bytes;
-  point.printOffset = static_cast<WORD>(bytes + sizeof(wchar_t));  // an empty print name after the substitute's NUL
-  point.dataLength = static_cast<WORD>(4 * sizeof(WORD) + bytes + 2 * sizeof(wchar_t));
-  std::copy(substitute.begin(), substitute.end(), point.names);
-  const UniqueFile folder(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  DWORD returned = 0;
-  return folder && ::DeviceIoControl(folder.Get(), FSCTL_SET_REPARSE_POINT, &point, point.dataLength + 8, nullptr, 0,
-                                     &returned, nullptr);
+  const UniqueKernelHandle thread(process.hThread), child(process.hProcess);
+  const auto there = [&] { return (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; };
+  Eventually([&] { return there() || (!UnderWine() && ::WaitForSingleObject(child.Get(), 0) == WAIT_OBJECT_0); });
+  return there();
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-// Links are removed, never followed, and before anything else: under Wine a
-// link whose target has gone can no longer be found. Read-only files are removed
-// too. (std::filesystem cannot tell the size of a file of 4 GiB here.)
+// Read-only files are removed too. (std::filesystem cannot tell the size of a
+// file of 4 GiB here.)
 void RemoveTree(const std::wstring& path, bool linksOnly) {
   WIN32_FIND_DATAW entry{};
   UniqueFind search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
@@ -122,41 +86,76 @@ std::string ReadBytes(const std::wstring& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::string Utf8(const std::wstring& text) {
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
 bool UnderWine() { return toUnix != nullptr; }
+
+// Links first, and never followed: under Wine a link whose target has gone can
+// no longer be found.
+void RemoveFolder(const std::wstring& path) {
+  RemoveTree(path, true);
+  RemoveTree(path, false);
+}
 
 bool MayChangeMachine() {
   wchar_t optIn[2] = {};
   return UnderWine() || (::GetEnvironmentVariableW(L"ZQ_TESTS_MAY_CHANGE_MACHINE", optIn, 2) == 1 && optIn[0] == L'1');
 }
 
-// Wine makes no junction (it refuses the reparse-point request), but lists a
-// Unix symbolic link to a folder as one.
-void CreateFolderLink(const std::wstring& link, const std::wstring& target) {
+// A junction on Windows, as any user can make one; Wine makes none (it refuses
+// the reparse-point request), but lists a Unix symbolic link to a folder as one.
+bool CreateFolderLink(const std::wstring& link, const std::wstring& target) {
   fs::create_directories(fs::path(link).parent_path());
-  if (UnderWine()) {
-    RunUntil(L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\"", link, true);
-  } else if (!CreateJunction(link, target)) {
-    GTEST_SKIP() << "this file system makes no junction: the cases of a planted link are not tried";
-  }
+  return RunUntil(UnderWine() ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
+                              : L"cmd /c mklink /J \"" + link + L"\" \"" + target + L"\"",
+                  link, true);
 }
 
 void RemoveFolderLink(const std::wstring& link) {
   // Wine's RemoveDirectoryW would remove the link's target instead.
-  UnderWine() ? RunUntil(L"/bin/rm \"" + Unix(link) + L"\"", link, false) : void(::RemoveDirectoryW(link.c_str()));
+  UnderWine() ? void(RunUntil(L"/bin/rm \"" + Unix(link) + L"\"", link, false))
+              : void(::RemoveDirectoryW(link.c_str()));
 }
 
 SavedRegistryValue::SavedRegistryValue(HKEY root, std::wstring key, std::wstring name)
     : root_(root), key_(std::move(key)), name_(std::move(name)) {
-  DWORD size = 0;
-  existed_ = ::RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type_, nullptr, &size) ==
-             ERROR_SUCCESS;
-  data_.resize(size);
-  if (existed_) {
-    ::RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type_, data_.data(), &size);
+  HKEY opened = nullptr;
+  LSTATUS status = ::RegOpenKeyExW(root_, key_.c_str(), 0, KEY_QUERY_VALUE, &opened);
+  // The size comes from the read that fetched the data: the value may have
+  // changed since the size was asked for.
+  for (DWORD size = 0; status == ERROR_SUCCESS || status == ERROR_MORE_DATA;) {
+    data_.resize(size);
+    status = ::RegQueryValueExW(opened, name_.c_str(), nullptr, &type_, data_.data(), &size);
+    if (status == ERROR_SUCCESS && size <= data_.size()) {
+      data_.resize(size);
+      existed_ = true;
+      break;
+    }
+  }
+  ::RegCloseKey(opened);
+  if (!existed_ && status != ERROR_FILE_NOT_FOUND) {
+    restore_ = false;
+    ADD_FAILURE() << Utf8(key_ + L"\\" + name_) << " cannot be read (" << status << "): it is not changed";
+  }
+  // A value that points at what a test sets was left by a run that was
+  // killed: putting it back would make the leak permanent.
+  const std::wstring text(reinterpret_cast<const wchar_t*>(data_.data()), data_.size() / sizeof(wchar_t));
+  if (text.find(L"\\zq-") != std::wstring::npos || text.find(L"--record-url") != std::wstring::npos) {
+    restore_ = false;
+    ADD_FAILURE() << Utf8(key_ + L"\\" + name_) << " holds what a killed test left: " << Utf8(text.c_str());
   }
 }
 
 SavedRegistryValue::~SavedRegistryValue() {
+  if (!restore_) {
+    return;
+  }
   if (existed_) {
     ::RegSetKeyValueW(root_, key_.c_str(), name_.c_str(), type_, data_.data(), static_cast<DWORD>(data_.size()));
   } else {
@@ -164,33 +163,33 @@ SavedRegistryValue::~SavedRegistryValue() {
   }
 }
 
-ShellFolderRedirect::ShellFolderRedirect(const ConfigTree& tree)
-    : user_(HKEY_CURRENT_USER, kShellFolders, L"AppData"),
-      common_(HKEY_LOCAL_MACHINE, kShellFolders, L"Common AppData") {
-  const std::wstring roaming = tree.Folder(CSIDL_APPDATA), programData = tree.Folder(CSIDL_COMMON_APPDATA);
-  redirected_ = SetShellFolder(HKEY_CURRENT_USER, L"AppData", roaming) &&
-                SetShellFolder(HKEY_LOCAL_MACHINE, L"Common AppData", programData) &&
-                FolderIs(CSIDL_APPDATA, roaming) && FolderIs(CSIDL_COMMON_APPDATA, programData);
+std::wstring RealPath(HANDLE handle) {
+  std::wstring path(32768, L'\0');
+  path.resize(::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0));
+  return path.substr(std::min<size_t>(path.size(), 4));
 }
 
 ConfigTree::ConfigTree() {
   static unsigned serial = 0;
-  root_ =
+  const fs::path root =
       fs::temp_directory_path() / ("zq-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial));
   for (const char* folder : {"Roaming", "ProgramData", "Elsewhere"}) {
-    fs::create_directories(fs::path(root_) / folder);
+    fs::create_directories(root / folder);
   }
+  // Named as the system resolves it (no short names, no links), as a run's
+  // final paths are.
+  const UniqueFile folder(
+      ::CreateFileW(root.c_str(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  root_ = RealPath(folder.Get());
 }
 
-ConfigTree::~ConfigTree() {
-  RemoveTree(root_, true);
-  RemoveTree(root_, false);
-}
+ConfigTree::~ConfigTree() { RemoveFolder(root_); }
 
 std::wstring ConfigTree::Expand(std::wstring text) const {
-  text = Replace(text, L"{d}", root_ + L"\\ProgramData\\Halvorn\\Corvela\\Devices\\PointingDevice");
-  text = Replace(text, L"{u}", root_ + L"\\Roaming\\Halvorn\\Corvela");
-  return Replace(text, L"{o}", root_ + L"\\Elsewhere");
+  text = Replace(text, L"{devices}", root_ + L"\\ProgramData\\Halvorn\\Corvela\\Devices\\PointingDevice");
+  text = Replace(text, L"{programdata}", root_ + L"\\ProgramData");
+  text = Replace(text, L"{user}", root_ + L"\\Roaming\\Halvorn\\Corvela");
+  return Replace(text, L"{elsewhere}", root_ + L"\\Elsewhere");
 }
 
 std::wstring ConfigTree::Folder(int csidl) const {
@@ -209,7 +208,7 @@ MainWindow::~MainWindow() {
 }
 void PrintTo(const Box& box, std::ostream* out) {
   static const char* const kIcons[] = {"error", "warning", "information", "other"};
-  *out << kIcons[static_cast<int>(box.icon)] << ": " << Narrow(box.text);
+  *out << kIcons[static_cast<int>(box.icon)] << ": " << Utf8(box.text);
 }
 
 BoxResponder::BoxResponder(HWND owner, std::deque<int> answers)
@@ -259,8 +258,11 @@ void BoxResponder::OnActivate(HWND box) {
   const HWND cancel = ::GetDlgItem(box, IDCANCEL);
   EXPECT_EQ(cancel && (::GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE), icon == Icon::Warning);
   const size_t open = text.find(L'"'), close = text.find(L'"', open + 1);
-  if (close != std::wstring::npos) {
-    const std::wstring path = text.substr(open + 1, close - open - 1);
+  // Only a file that exists can show it is still held: a folder, a search
+  // pattern or a missing file cannot be opened this way in any case.
+  const std::wstring path = close != std::wstring::npos ? text.substr(open + 1, close - open - 1) : L"";
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     EXPECT_FALSE(UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)))
         << "reported before the file is released";
   }

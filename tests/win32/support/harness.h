@@ -26,26 +26,33 @@ inline constexpr wchar_t kLogout[] =
     L"You should logout and back in again to restart Corvela with the new configuration.";
 
 std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to);
+std::string Utf8(const std::wstring& text);
+// The path that an open handle really names, without the "\\?\" before it.
+std::wstring RealPath(HANDLE handle);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 
 // Whatever must be done one way under Wine and another on Windows goes through
 // these. A link to a folder as a standard user can plant one: a Unix symbolic
-// link under Wine (reported as a reparse point), a junction on Windows; where
-// none can be made the test is skipped. Removing one never touches its target.
+// link under Wine (reported as a reparse point), a junction on Windows; false
+// where none can be made. Removing one never touches its target.
 bool UnderWine();
-void CreateFolderLink(const std::wstring& link, const std::wstring& target);
+bool CreateFolderLink(const std::wstring& link, const std::wstring& target);
 void RemoveFolderLink(const std::wstring& link);
+// Removes a folder with everything in it; links in it are removed, never followed.
+void RemoveFolder(const std::wstring& path);
 
-// Whether a test may, while it runs, point settings beyond its own folders
-// elsewhere (the shell folders, the https handler; each is put back after):
-// always under Wine, whose prefix the tests own; on Windows only where the
-// person running them says the machine is a throwaway one
-// (ZQ_TESTS_MAY_CHANGE_MACHINE=1, as on a CI runner).
+// Whether a test may, while it runs, touch what lies beyond its own folders
+// (the vendor's real folders, the https handler, the keyboard and the cursor
+// of the desktop; each put back after): always under Wine, whose prefix the
+// tests own; on Windows only where the person running them says the machine is
+// a throwaway one (ZQ_TESTS_MAY_CHANGE_MACHINE=1, as on a CI runner).
 bool MayChangeMachine();
 
 // One registry value of an existing key that a test changes, put back as it
-// was (or removed) on every path out of the scope that holds it.
+// was, type and bytes (or removed), on every path out of the scope that holds
+// it. A value that cannot be read, or that holds what a test sets (a killed run
+// left it), fails the test and is left alone: the caller must not go on then.
 class SavedRegistryValue {
  public:
   SavedRegistryValue(HKEY root, std::wstring key, std::wstring name);
@@ -57,6 +64,7 @@ class SavedRegistryValue {
   HKEY root_;
   std::wstring key_, name_;
   bool existed_ = false;
+  bool restore_ = true;
   DWORD type_ = REG_NONE;
   std::vector<BYTE> data_;
 };
@@ -69,28 +77,16 @@ class ConfigTree {
   ~ConfigTree();
   ConfigTree(const ConfigTree&) = delete;
   ConfigTree& operator=(const ConfigTree&) = delete;
-  // Replaces {d} with the device root, {u} with the user folder, {o} with a
-  // folder outside both.
+  // Replaces {devices} with the device root, {user} with the user folder,
+  // {programdata} with the common folder, {elsewhere} with a folder outside
+  // all three.
   std::wstring Expand(std::wstring text) const;
-  // The tree's stand-ins for CSIDL_APPDATA and CSIDL_COMMON_APPDATA.
+  // The tree's stand-ins for CSIDL_APPDATA and CSIDL_COMMON_APPDATA, which
+  // the engine tests hand to a run through the program's seam.
   std::wstring Folder(int csidl) const;
 
  private:
   std::wstring root_;
-};
-
-// While it lives, the shell of this process and of the programs it starts
-// reports the tree's folders as the user's and the common application-data
-// folders; then the machine's own come back. Redirected() is false where the
-// shell does not follow the registry (Windows may not for the common folder).
-class ShellFolderRedirect {
- public:
-  explicit ShellFolderRedirect(const ConfigTree& tree);
-  bool Redirected() const { return redirected_; }
-
- private:
-  SavedRegistryValue user_, common_;
-  bool redirected_;
 };
 
 // The program's main window, created hidden in this process from its template.
