@@ -24,7 +24,7 @@ namespace {
 constexpr char kNames[] = "<A>\r\n<AppOverride x=\"1\"><App y=\"2\"></App></AppOverride>\r\n";
 
 void Type(const AppDriver& app, std::initializer_list<WORD> chord) {
-  EXPECT_TRUE(app.Keys(chord)) << "the program's window never came to the front, or the keys were not taken";
+  EXPECT_TRUE(app.Keys(chord)) << "the program's window never came to the front, or the chord kept losing its Alt";
 }
 
 // On a real desktop, keys typed and a cursor moved can reach the user's other

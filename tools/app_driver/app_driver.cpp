@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -116,45 +118,46 @@ bool AppDriver::Keys(std::initializer_list<WORD> chord) const {
   if (!inFront) {
     return false;
   }
-  // One key at a time, each once the system's key state shows the one before.
-  const auto press = [&](WORD key, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = flags;
-    return ::SendInput(1, &input, sizeof input) == 1 &&
-           Eventually([&] { return ((::GetAsyncKeyState(key) & 0x8000) != 0) == (flags == 0); });
+  const auto send = [](auto first, auto last, DWORD flags) {
+    std::vector<INPUT> inputs;
+    for (; first != last; ++first) {
+      INPUT input{};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = *first;
+      input.ki.dwFlags = flags;
+      inputs.push_back(input);
+    }
+    return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
   };
-  bool typed = true;
-  for (WORD key : chord) {
-    typed = typed && press(key, 0);
+  const auto down = [](WORD key) { return (::GetAsyncKeyState(key) & 0x8000) != 0; };
+  constexpr WORD kUnused[] = {VK_F24};
+  // Under Wine a chord can lose its modifier: whenever the window system
+  // tells Wine that the focus moved (as it does some time after a window
+  // comes to the front or a box closes), Wine takes the key state from the X
+  // server, which never saw the keys typed here, and lets Alt go. A key that
+  // then comes without Alt is a plain key, which the log ignores: that chord
+  // is typed again. Alt is read before the key, so that Alt let go only after
+  // the key came (the chord worked) never counts as lost.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (!send(chord.begin(), chord.end(), 0)) {
+      return false;
+    }
+    const bool lost = chord.size() > 1 && !down(*chord.begin()) && down(*(chord.end() - 1));
+    if (chord.size() > 1) {
+      // A key nothing uses, tapped before Alt is let go: Wine's default window
+      // procedure opens the window menu when Alt is released after no other
+      // key it saw, and a mnemonic's key goes to the dialog manager instead.
+      // The menu would then take the next keys typed.
+      send(std::begin(kUnused), std::end(kUnused), 0);
+      send(std::begin(kUnused), std::end(kUnused), KEYEVENTF_KEYUP);
+    }
+    send(std::make_reverse_iterator(chord.end()), std::make_reverse_iterator(chord.begin()), KEYEVENTF_KEYUP);
+    if (!lost) {
+      return true;
+    }
+    std::fputs("app driver: Wine let Alt go before the chord's key came; typing the chord again\n", stderr);
   }
-  // Under Wine the system may let a held key go by itself: it takes the key
-  // state from the X server when the window system moves its focus (as it
-  // does a while after a window first comes to the front), and the X server
-  // never saw the keys typed here. An Alt let go before the second key came
-  // makes Alt+F4 a plain F4 that nothing acts on.
-  bool held = true;
-  for (WORD key : chord) {
-    held = held && (::GetAsyncKeyState(key) & 0x8000) != 0;
-  }
-  if (typed && chord.size() > 1) {
-    // A key nothing uses, tapped before Alt is let go: Wine's default window
-    // procedure opens the window menu when Alt is released after no other key
-    // it saw, and a mnemonic's key goes to the dialog manager instead. The menu
-    // would then take the next keys typed.
-    typed = press(VK_F24, 0) && press(VK_F24, KEYEVENTF_KEYUP);
-  }
-  for (auto key = chord.end(); key != chord.begin();) {
-    typed = press(*--key, KEYEVENTF_KEYUP) && typed;  // every key is let go, whatever failed
-  }
-  if (!held) {
-    // Whether the program had the chord cannot be told from here (Alt may have
-    // gone after the key came): said, so that a failure that follows is read
-    // with it.
-    std::fprintf(stderr, "app driver: the system let a held key go while a chord was typed\n");
-  }
-  return typed;
+  return false;
 }
 
 GUITHREADINFO AppDriver::ThreadInfo() const {

@@ -68,10 +68,9 @@ class AppDriver {
   // see the program idle before it has been handled.
   void Command(int id, WORD notification = BN_CLICKED) const;
   // Brings the window to the front, waits until it has the focus, and types the
-  // chord (for example {VK_MENU, 'R'}), one key at a time. Types nothing, and
-  // returns false, if the program's dialog does not come to the front in time
-  // (keys go to whatever window is there); false too if the system did not
-  // take the keys in time.
+  // chord (for example {VK_MENU, 'R'}). Types nothing, and returns false, if
+  // the program's dialog does not come to the front in time (keys go to
+  // whatever window is there); false too if the chord kept losing its Alt.
   bool Keys(std::initializer_list<WORD> chord) const;
   HWND Focus() const { return ThreadInfo().hwndFocus; }
   // After Command: the program's message box (returned) or, with none open, the
