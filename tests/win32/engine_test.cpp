@@ -47,9 +47,6 @@ enum Step { RemoveRun, RestoreRun, RewriteFirstEntry };
 // What RewriteFirstEntry returns: false; true and not modified; true and modified.
 enum class Rewrite { Fails, Unchanged, Modified };
 
-// A failed read or write leaves its count short as well: the short ones stand for both.
-enum class Io { None, ShortRead, FailedSeek, ShortWrite };
-
 // Faults that no real folder or file can be made to produce on demand, made
 // through the program's system-call seam. Every path is written with the
 // tokens of Row::tree; a search is named by its pattern.
@@ -65,8 +62,11 @@ struct Fault {
   const wchar_t* finalPathUnknown = L"";  // the final path of this file or folder cannot be read
   const wchar_t* finalPathGrows = L"";    // ... needs one more character at every call
   const wchar_t* linkCountUnknown = L"";  // the link count of this file cannot be read
-  Io io = Io::None;
-  bool outOfMemory = false;  // no memory for a file's content
+  // A failed read or write leaves its count short as well: the short ones stand for both.
+  const wchar_t* shortRead = L"";
+  const wchar_t* failedSeek = L"";
+  const wchar_t* shortWrite = L"";
+  bool outOfMemory = false;  // no memory for any file's content: the allocation names no file
 };
 
 struct Row {
@@ -210,18 +210,19 @@ BOOL WINAPI FileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS type, LPVOID 
 BOOL WINAPI Read(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
   *read = 0;
   const BOOL ok = ::ReadFile(file, buffer, size, read, overlapped);
-  if (fault.io == Io::ShortRead && *read > 0) {
+  if (Is(fault.shortRead, RealPath(file)) && *read > 0) {
     --*read;
   }
   return ok;
 }
 DWORD WINAPI Seek(HANDLE file, LONG distance, PLONG high, DWORD method) {
-  return fault.io == Io::FailedSeek ? INVALID_SET_FILE_POINTER : ::SetFilePointer(file, distance, high, method);
+  return Is(fault.failedSeek, RealPath(file)) ? INVALID_SET_FILE_POINTER
+                                              : ::SetFilePointer(file, distance, high, method);
 }
 unsigned char* Allocate(size_t size) { return fault.outOfMemory ? nullptr : AllocateContent(size); }
 BOOL WINAPI Write(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
   *written = 0;
-  return ::WriteFile(file, buffer, fault.io == Io::ShortWrite ? size / 2 : size, written, overlapped);
+  return ::WriteFile(file, buffer, Is(fault.shortWrite, RealPath(file)) ? size / 2 : size, written, overlapped);
 }
 constexpr SystemCalls kSeam = {.getFolderPath = &FolderPath,
                                .findFirstFile = &FindFirst,
@@ -476,13 +477,13 @@ TEST(Run, ReportsFaultsThatOnlyASeamCanProduce) {
        .boxes = {kLogoutBox}, .fault = {.listedAsLink = L"{devices}\\M\\a.xml"}},
       {.name = "short read", .steps = {RewriteFirstEntry}, .tree = userFile,
        .log = {L"Failed to read \"{user}\\user.xml\""}, .boxes = {Error(L"Failed to read \"{user}\\user.xml\"")},
-       .fault = {.io = Io::ShortRead}},
+       .fault = {.shortRead = L"{user}\\user.xml"}},
       {.name = "failed seek", .steps = {RewriteFirstEntry}, .tree = userFile,
        .log = {L"Failed to update \"{user}\\user.xml\""}, .boxes = {Error(L"Failed to update \"{user}\\user.xml\"")},
-       .fault = {.io = Io::FailedSeek}},
+       .fault = {.failedSeek = L"{user}\\user.xml"}},
       {.name = "short write, not undone", .steps = {RewriteFirstEntry}, .tree = {UserFile(Names, HalfWritten)},
        .log = {L"Failed to update \"{user}\\user.xml\""}, .boxes = {Error(L"Failed to update \"{user}\\user.xml\"")},
-       .fault = {.io = Io::ShortWrite}},
+       .fault = {.shortWrite = L"{user}\\user.xml"}},
   };
   for (const Row& row : rows) {
     Check(row);
