@@ -5,13 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <optional>
-#include <thread>
 #include <vector>
 
 #include <shlobj.h>
@@ -174,40 +171,6 @@ TEST(Program, EveryWayOfClosingEndsItWithExitCodeZero) {
   holder.Command(IDCANCEL);
   EXPECT_EQ(holder.WaitForExit(), 0);
   EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0) << "the atom goes with the last copy";
-}
-
-// What a test changes in the registry comes back type and bytes alike, even
-// when the value changes size while it is being saved: another thread keeps
-// switching it between a short and a long one then. On the test's own key.
-constexpr wchar_t kKey[] = L"Software\\Zelquist tests";
-TEST(Program, TestsPutBackTheRegistryValuesTheyChange) {
-  struct KeyRemoved {
-    ~KeyRemoved() { ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
-  } removed;
-  const std::vector<BYTE> sizes[] = {std::vector<BYTE>(3, 1), std::vector<BYTE>(3001, 2)};
-  const auto set = [&](DWORD type, const std::vector<BYTE>& data) {
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"v", type, data.data(), static_cast<DWORD>(data.size()));
-  };
-  for (int round = 0; round < 50; ++round) {
-    set(REG_BINARY, sizes[0]);
-    std::atomic<bool> stop = false;
-    std::thread changer([&] {
-      for (int i = 0; !stop; ++i) {
-        set(REG_BINARY, sizes[i % 2]);
-      }
-    });
-    std::optional<SavedRegistryValue> saved(std::in_place, HKEY_CURRENT_USER, kKey, L"v");
-    stop = true;
-    changer.join();
-    set(REG_SZ, {});
-    saved.reset();
-    DWORD type = 0, size = 4000;
-    std::vector<BYTE> data(size);
-    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kKey, L"v", RRF_RT_ANY, &type, data.data(), &size), ERROR_SUCCESS);
-    data.resize(size);
-    ASSERT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    ASSERT_TRUE(data == sizes[0] || data == sizes[1]) << "round " << round << ": " << size << " bytes put back";
-  }
 }
 
 // What the Updates button opened, and how the browser was asked to show, from

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/config_rewrite.h"
 #include "ui/main_dialog.h"
 
 namespace fs = std::filesystem;
@@ -125,20 +126,19 @@ void RemoveFolderLink(const std::wstring& link) {
 
 SavedRegistryValue::SavedRegistryValue(HKEY root, std::wstring key, std::wstring name)
     : root_(root), key_(std::move(key)), name_(std::move(name)) {
+  // One read into room for any value a test changes: its size comes from the
+  // read that fetched the data, so a value that changes meanwhile is saved
+  // whole, never half old and half new.
   HKEY opened = nullptr;
+  DWORD size = 64 * 1024;
+  data_.resize(size);
   LSTATUS status = ::RegOpenKeyExW(root_, key_.c_str(), 0, KEY_QUERY_VALUE, &opened);
-  // The size comes from the read that fetched the data: the value may have
-  // changed since the size was asked for.
-  for (DWORD size = 0; status == ERROR_SUCCESS || status == ERROR_MORE_DATA;) {
-    data_.resize(size);
+  if (status == ERROR_SUCCESS) {
     status = ::RegQueryValueExW(opened, name_.c_str(), nullptr, &type_, data_.data(), &size);
-    if (status == ERROR_SUCCESS && size <= data_.size()) {
-      data_.resize(size);
-      existed_ = true;
-      break;
-    }
+    ::RegCloseKey(opened);
   }
-  ::RegCloseKey(opened);
+  existed_ = status == ERROR_SUCCESS;
+  data_.resize(existed_ ? size : 0);
   if (!existed_ && status != ERROR_FILE_NOT_FOUND) {
     restore_ = false;
     ADD_FAILURE() << Utf8(key_ + L"\\" + name_) << " cannot be read (" << status << "): it is not changed";
@@ -164,8 +164,8 @@ SavedRegistryValue::~SavedRegistryValue() {
 }
 
 std::wstring RealPath(HANDLE handle) {
-  std::wstring path(32768, L'\0');
-  path.resize(::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0));
+  std::wstring path;
+  FinalPathOf(handle, path);
   return path.substr(std::min<size_t>(path.size(), 4));
 }
 
