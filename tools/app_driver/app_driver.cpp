@@ -32,6 +32,14 @@ std::wstring Text(HWND window) {
   return text;
 }
 
+std::string Utf8(const std::wstring& text) {
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
 std::wstring AppDriver::ProgramPath() {
   std::wstring path(MAX_PATH, L'\0');
   path.resize(::GetEnvironmentVariableW(L"ZQ_PROGRAM", path.data(), MAX_PATH));

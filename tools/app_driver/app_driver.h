@@ -19,6 +19,7 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 
 // A window's text, read with WM_GETTEXT so that it works across processes too.
 std::wstring Text(HWND window);
+std::string Utf8(const std::wstring& text);
 
 // How long the tests wait for any one thing the program should do (start, show
 // a box, take a key, end): many times what it takes on a machine whose cores

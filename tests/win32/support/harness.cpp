@@ -87,19 +87,14 @@ std::string ReadBytes(const std::wstring& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::string Utf8(const std::wstring& text) {
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
 bool UnderWine() { return toUnix != nullptr; }
 
 // Links first, and never followed: under Wine a link whose target has gone can
 // no longer be found.
-void RemoveFolder(const std::wstring& path) {
+MadeFolder::~MadeFolder() {
+  if (path.empty()) {
+    return;  // "\\*" would name the root of the drive
+  }
   RemoveTree(path, true);
   RemoveTree(path, false);
 }
@@ -124,45 +119,6 @@ void RemoveFolderLink(const std::wstring& link) {
               : void(::RemoveDirectoryW(link.c_str()));
 }
 
-SavedRegistryValue::SavedRegistryValue(HKEY root, std::wstring key, std::wstring name)
-    : root_(root), key_(std::move(key)), name_(std::move(name)) {
-  // One read into room for any value a test changes: its size comes from the
-  // read that fetched the data, so a value that changes meanwhile is saved
-  // whole, never half old and half new.
-  HKEY opened = nullptr;
-  DWORD size = 64 * 1024;
-  data_.resize(size);
-  LSTATUS status = ::RegOpenKeyExW(root_, key_.c_str(), 0, KEY_QUERY_VALUE, &opened);
-  if (status == ERROR_SUCCESS) {
-    status = ::RegQueryValueExW(opened, name_.c_str(), nullptr, &type_, data_.data(), &size);
-    ::RegCloseKey(opened);
-  }
-  existed_ = status == ERROR_SUCCESS;
-  data_.resize(existed_ ? size : 0);
-  if (!existed_ && status != ERROR_FILE_NOT_FOUND) {
-    restore_ = false;
-    ADD_FAILURE() << Utf8(key_ + L"\\" + name_) << " cannot be read (" << status << "): it is not changed";
-  }
-  // A value that points at what a test sets was left by a run that was
-  // killed: putting it back would make the leak permanent.
-  const std::wstring text(reinterpret_cast<const wchar_t*>(data_.data()), data_.size() / sizeof(wchar_t));
-  if (text.find(L"\\zq-") != std::wstring::npos || text.find(L"--record-url") != std::wstring::npos) {
-    restore_ = false;
-    ADD_FAILURE() << Utf8(key_ + L"\\" + name_) << " holds what a killed test left: " << Utf8(text.c_str());
-  }
-}
-
-SavedRegistryValue::~SavedRegistryValue() {
-  if (!restore_) {
-    return;
-  }
-  if (existed_) {
-    ::RegSetKeyValueW(root_, key_.c_str(), name_.c_str(), type_, data_.data(), static_cast<DWORD>(data_.size()));
-  } else {
-    ::RegDeleteKeyValueW(root_, key_.c_str(), name_.c_str());
-  }
-}
-
 std::wstring RealPath(HANDLE handle) {
   std::wstring path;
   FinalPathOf(handle, path);
@@ -180,20 +136,22 @@ ConfigTree::ConfigTree() {
   // final paths are.
   const UniqueFile folder(
       ::CreateFileW(root.c_str(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  root_ = RealPath(folder.Get());
+  root_.path = RealPath(folder.Get());
+  if (root_.path.empty()) {
+    ADD_FAILURE() << "no final path for " << root;
+    root_.path = root.wstring();
+  }
 }
 
-ConfigTree::~ConfigTree() { RemoveFolder(root_); }
-
 std::wstring ConfigTree::Expand(std::wstring text) const {
-  text = Replace(text, L"{devices}", root_ + L"\\ProgramData\\Halvorn\\Corvela\\Devices\\PointingDevice");
-  text = Replace(text, L"{programdata}", root_ + L"\\ProgramData");
-  text = Replace(text, L"{user}", root_ + L"\\Roaming\\Halvorn\\Corvela");
-  return Replace(text, L"{elsewhere}", root_ + L"\\Elsewhere");
+  text = Replace(text, L"{devices}", root_.path + L"\\ProgramData\\Halvorn\\Corvela\\Devices\\PointingDevice");
+  text = Replace(text, L"{programdata}", root_.path + L"\\ProgramData");
+  text = Replace(text, L"{user}", root_.path + L"\\Roaming\\Halvorn\\Corvela");
+  return Replace(text, L"{elsewhere}", root_.path + L"\\Elsewhere");
 }
 
 std::wstring ConfigTree::Folder(int csidl) const {
-  return root_ + (csidl == CSIDL_APPDATA ? L"\\Roaming" : L"\\ProgramData");
+  return root_.path + (csidl == CSIDL_APPDATA ? L"\\Roaming" : L"\\ProgramData");
 }
 
 MainWindow::MainWindow()

@@ -13,7 +13,7 @@
 
 // The documented resource and control numbers, pinned here as numbers rather
 // than taken from the program's header, so that a swapped ID shows.
-constexpr int kMainDialog = 129, kLargeIcon = 107, kSmallIcon = 108;
+constexpr int kMainDialog = 129;
 constexpr int kUpdates = 1001, kRemove = 1003, kLog = 1005, kUndo = 1006, kAbout = -1;
 
 inline constexpr wchar_t kAtomName[] = L"{69E0D9AF-F884-42C7-8091-15DAF8DA8195}";
@@ -26,7 +26,6 @@ inline constexpr wchar_t kLogout[] =
     L"You should logout and back in again to restart Corvela with the new configuration.";
 
 std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to);
-std::string Utf8(const std::wstring& text);
 // The path that an open handle really names, without the "\\?\" before it.
 std::wstring RealPath(HANDLE handle);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
@@ -39,42 +38,24 @@ std::string ReadBytes(const std::wstring& path);
 bool UnderWine();
 bool CreateFolderLink(const std::wstring& link, const std::wstring& target);
 void RemoveFolderLink(const std::wstring& link);
-// Removes a folder with everything in it; links in it are removed, never followed.
-void RemoveFolder(const std::wstring& path);
-
-// Whether a test may, while it runs, touch what lies beyond its own folders
-// (the vendor's real folders, the https handler, the keyboard and the cursor
-// of the desktop; each put back after): always under Wine, whose prefix the
-// tests own; on Windows only where the person running them says the machine is
-// a throwaway one (ZQ_TESTS_MAY_CHANGE_MACHINE=1, as on a CI runner).
-bool MayChangeMachine();
-
-// One registry value of an existing key that a test changes, put back as it
-// was, type and bytes (or removed), on every path out of the scope that holds
-// it. A value that cannot be read, or that holds what a test sets (a killed run
-// left it), fails the test and is left alone: the caller must not go on then.
-class SavedRegistryValue {
- public:
-  SavedRegistryValue(HKEY root, std::wstring key, std::wstring name);
-  ~SavedRegistryValue();
-  SavedRegistryValue(const SavedRegistryValue&) = delete;
-  SavedRegistryValue& operator=(const SavedRegistryValue&) = delete;
-
- private:
-  HKEY root_;
-  std::wstring key_, name_;
-  bool existed_ = false;
-  bool restore_ = true;
-  DWORD type_ = REG_NONE;
-  std::vector<BYTE> data_;
+// A folder that a test made, removed with everything in it on every path out
+// of the scope that holds it; links in it are removed, never followed.
+struct MadeFolder {
+  std::wstring path;
+  ~MadeFolder();
 };
 
-// A folder under the temporary directory, removed with everything in it; links
-// in it are removed, never followed.
+// Whether a test may, while it runs, touch what lies beyond its own folders
+// (the vendor's real folders, the keyboard and the cursor of the desktop):
+// always under Wine, whose prefix the tests own; on Windows only where the
+// person running them says the machine is a throwaway one
+// (ZQ_TESTS_MAY_CHANGE_MACHINE=1, as on a CI runner).
+bool MayChangeMachine();
+
+// A folder of its own under the temporary directory.
 class ConfigTree {
  public:
   ConfigTree();
-  ~ConfigTree();
   ConfigTree(const ConfigTree&) = delete;
   ConfigTree& operator=(const ConfigTree&) = delete;
   // Replaces {devices} with the device root, {user} with the user folder,
@@ -86,7 +67,7 @@ class ConfigTree {
   std::wstring Folder(int csidl) const;
 
  private:
-  std::wstring root_;
+  MadeFolder root_;
 };
 
 // The program's main window, created hidden in this process from its template.
