@@ -15,13 +15,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Debian's wine command always takes the 32-bit loader where it is installed,
 # so each build names its own loader (scripts/wine-env does the same). Found
 # even where it cannot run: the build does not need it, only the tests do.
-# ZQ_WINEARCH is the architecture of the prefix the tests make.
+# (The prefix itself is made by scripts/wine-prefix, for ZQ_WINE_ARCH.)
 if(ZQ_WINE_ARCH STREQUAL "x64")
   set(ZQ_WINE_LOADER_NAME wine64)
-  set(ZQ_WINEARCH win64)
 else()
   set(ZQ_WINE_LOADER_NAME wine)
-  set(ZQ_WINEARCH win32)
 endif()
 find_program(ZQ_WINE_LOADER ${ZQ_WINE_LOADER_NAME} PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${ZQ_WINE_LOADER})

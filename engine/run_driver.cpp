@@ -113,29 +113,33 @@ bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const 
 Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, HWND owner, HWND log, bool restore,
                     int& count, const SystemCalls& calls) {
   const std::wstring pattern = root + L"\\*";
-  const auto fail = [&](const std::wstring& object, const wchar_t* action) {
-    ReportFileError(object, nullptr, owner, log, action);
+  // Every failure, once reported (by UpdateDeviceFolder or here), ends the run
+  // with its summary.
+  const auto failed = [&] {
     ReportRunSummary(false, log, count);
     return Walk::Failed;
   };
   WIN32_FIND_DATAW entry{};
   UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
   if (!search) {
-    return fail(pattern, L"Failed to search");
+    ReportSearchFailure(pattern, owner, log);
+    return failed();
   }
   // Where the root really is, resolved once: a device file must be found right
   // below it, whatever may have been swapped in since its folder was listed.
   // Without it no device file could be told from an impostor.
   std::wstring finalCommon, finalRoot;
   if (!FinalFolderPath(commonFolder, finalCommon, calls) || !FinalFolderPath(root, finalRoot, calls)) {
-    return fail(root, L"Failed to open");
+    ReportFileError(root, nullptr, owner, log, L"Failed to open");
+    return failed();
   }
   // The run has the highest rights the user has, and a standard user may have
   // made the vendor's folders: any of them a link would lead the run to files
   // of that user's choosing. Only the root that lies, link-free, where the
   // common folder itself is counts; any other is not searched.
   if (::CompareStringOrdinal(finalRoot.c_str(), -1, (finalCommon + kDeviceRoot).c_str(), -1, TRUE) != CSTR_EQUAL) {
-    return fail(pattern, L"Failed to search");
+    ReportSearchFailure(pattern, owner, log);
+    return failed();
   }
   do {
     if (!IsDirectory(entry) || IsLink(entry) || IsDotOrDotDot(entry.cFileName)) {
@@ -143,13 +147,13 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
     }
     if (!UpdateDeviceFolder(root + L"\\" + entry.cFileName, owner, log, restore, count,
                             finalRoot + L"\\" + entry.cFileName, calls)) {
-      ReportRunSummary(false, log, count);
-      return Walk::Failed;
+      return failed();
     }
   } while (calls.findNextFile(search.Get(), &entry));
 
   if (::GetLastError() != ERROR_NO_MORE_FILES) {
-    return fail(pattern, L"Failed to search");
+    ReportSearchFailure(pattern, owner, log);
+    return failed();
   }
   return Walk::Done;
 }
