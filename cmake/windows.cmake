@@ -3,7 +3,7 @@
 enable_language(RC)
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-set(ZQ_SYSTEM_LIBS comctl32 shell32 ole32 user32 gdi32 kernel32)
+set(ZQ_SYSTEM_LIBS comctl32 shell32 ole32 oleaut32 advapi32 user32 gdi32 kernel32)
 
 # The target's word size decides what differs by architecture, never the host.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -78,6 +78,7 @@ set(ZQ_CORE_SOURCES
   engine/run_driver.cpp
   ui/activity_log.cpp
   ui/internal_error_box.cpp
+  ui/home_page.cpp
   ui/main_dialog.cpp
   ui/placement.cpp
 )

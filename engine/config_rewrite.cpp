@@ -12,7 +12,10 @@ namespace {
 // and read attributes, which is what the rewrite needs and nothing more.
 constexpr DWORD kReadWriteAccess = FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
 constexpr DWORD kReadOnlyAccess = FILE_READ_DATA | FILE_READ_ATTRIBUTES;
-constexpr DWORD kOpenFlags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL;
+// A path that someone turned into a named pipe must not let the pipe's server
+// act with the rights of the run: it may only learn who we are.
+constexpr DWORD kOpenFlags =
+    FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 
 constexpr wchar_t kAdministratorHint[] =
     L"The first user to run the tool must be an administrator so that the global configuration "
@@ -23,18 +26,23 @@ UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
   return UniqueFile(::CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
+enum class Identity { Listed, Other, Unknown };
+
 // Whether the open file is the very one that was listed: reached by exactly
 // that final path (not through a link put in place since) and with a single
-// link (not a second name of a file elsewhere).
-bool IsListedFile(const SystemCalls& calls, HANDLE file, const wchar_t* expectedFinalPath) {
-  // The standard information rather than GetFileInformationByHandle, which
-  // also looks up the volume's serial number: under Wine that costs more than
-  // opening and reading the file.
-  FILE_STANDARD_INFO info{};
+// link (not a second name of a file elsewhere). The standard information
+// (rather than GetFileInformationByHandle, which also looks up the volume's
+// serial number: under Wine that costs more than opening and reading the
+// file) carries the size too.
+Identity IdentityOf(const SystemCalls& calls, HANDLE file, const wchar_t* expectedFinalPath, FILE_STANDARD_INFO& info) {
   std::wstring finalPath;
-  return calls.getFileInformation(file, FileStandardInfo, &info, sizeof info) && info.NumberOfLinks == 1 &&
-         FinalPathOf(file, finalPath, calls) &&
-         ::CompareStringOrdinal(finalPath.c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL;
+  if (!calls.getFileInformation(file, FileStandardInfo, &info, sizeof info) || !FinalPathOf(file, finalPath, calls)) {
+    return Identity::Unknown;
+  }
+  return info.NumberOfLinks == 1 &&
+                 ::CompareStringOrdinal(finalPath.c_str(), -1, expectedFinalPath, -1, TRUE) == CSTR_EQUAL
+             ? Identity::Listed
+             : Identity::Other;
 }
 
 }  // namespace
@@ -63,8 +71,9 @@ bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls) {
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
                        const wchar_t* expectedFinalPath, const SystemCalls& calls) {
   modified = false;
-  // Reports below are made while the file and buffer are still held, so the file
-  // stays locked until the user has closed the error box.
+  // Reports below are made while the file and buffer are still held (but for a
+  // file shown to be another one), so the file stays locked until the user has
+  // closed the error box.
   const auto report = [&](const wchar_t* action, const wchar_t* detail = nullptr) {
     ReportFileError(path, detail, owner, log, action);
     return false;
@@ -79,17 +88,25 @@ bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, 
     file = OpenExclusive(path, kReadOnlyAccess);
   }
 
-  if (file && expectedFinalPath && !IsListedFile(calls, file.Get(), expectedFinalPath)) {
-    // Not shown to be the file that was listed: released unread, and the run
-    // fails rather than end in a success it did not earn.
+  if (!file) {
     return report(L"Failed to open");
   }
-
-  LARGE_INTEGER fileSize{};
-  if (!file || !::GetFileSizeEx(file.Get(), &fileSize) || fileSize.HighPart != 0) {
+  FILE_STANDARD_INFO info{};
+  switch (IdentityOf(calls, file.Get(), expectedFinalPath, info)) {
+    case Identity::Other:
+      // Not the file that was listed: one the run did not choose, which it
+      // must not keep locked while the box waits for the user.
+      file.Reset();
+      return report(L"Failed to open");
+    case Identity::Unknown:
+      return report(L"Failed to open");
+    case Identity::Listed:
+      break;
+  }
+  if (info.EndOfFile.HighPart != 0) {
     return report(L"Failed to open");
   }
-  const DWORD size = fileSize.LowPart;
+  const DWORD size = info.EndOfFile.LowPart;
 
   // Exactly the file's size, no terminator; an empty file gets a usable empty buffer.
   const std::unique_ptr<unsigned char[]> content(calls.allocateContent(size));

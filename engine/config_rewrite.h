@@ -11,13 +11,14 @@
 // False after a failure that has already been logged and shown in an error box;
 // modified stays false then.
 //
-// With expectedFinalPath, the open file must also be that very file: reached
-// by exactly that final path (not through a link put in place since the file
-// was listed) and with a single link (not a hard link to a file elsewhere). A
-// file not shown to be that one, or whose final path or link count cannot be
-// read, fails like a file that cannot be opened, and is never read or written.
+// The open file must also be the very file that was meant: reached by exactly
+// expectedFinalPath (not through a link) and with a single link (not a second
+// name of a file elsewhere). A file shown to be another one is released before
+// its failure is reported; one whose final path or link count cannot be read is
+// reported while held. Either fails like a file that cannot be opened, and is
+// never read or written.
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
-                       const wchar_t* expectedFinalPath = nullptr, const SystemCalls& calls = {});
+                       const wchar_t* expectedFinalPath, const SystemCalls& calls = {});
 
 // The path that the system resolved an open handle to, links followed
 // ("\\?\C:\..."), however long; false when it cannot tell, or when the path

@@ -25,9 +25,11 @@ enum class Walk { Done, Failed };
 
 bool IsDirectory(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
-// A junction or symbolic link. The run has the highest rights the user has, and
-// standard users may create folders under the device root: following a planted
-// link would let them have an administrator's run rewrite files anywhere.
+// A junction, a symbolic link, or any other reparse point. The run has the
+// highest rights the user has, and standard users may create folders under the
+// device root: following a planted link would let them have an administrator's
+// run rewrite files anywhere. Passing one by would let the run claim a success
+// over files it never saw, so one fails the run.
 bool IsLink(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
 // The search for *.xml also matches each entry's short 8.3 name, so backups
@@ -42,22 +44,42 @@ bool HasXmlExtension(const wchar_t* name) {
 
 bool IsDotOrDotDot(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
 
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// A final path with a path below it: exactly one separator between them,
+// whether or not the final path ends in one (as a drive's or a share's root does).
+std::wstring Below(const std::wstring& finalPath, const wchar_t* below) {
+  const bool separated = !finalPath.empty() && finalPath.back() == L'\\';
+  return finalPath + (separated ? below + 1 : below);
+}
+
 void ReportSearchFailure(const std::wstring& pattern, HWND owner, HWND log) {
   ReportFileError(pattern, nullptr, owner, log, L"Failed to search");
 }
 
+// The two lines below a file's own error line, which end the run.
+void LogFailedFile(const std::wstring& path, HWND log) {
+  AppendLogLine(log, (L"FAILED: " + path).c_str());
+  AppendLogLine(log, L"Aborted.");
+}
+
+// A file that is refused before it is opened.
+void FailFile(const std::wstring& path, HWND owner, HWND log) {
+  ReportFileError(path, nullptr, owner, log, L"Failed to open");
+  LogFailedFile(path, log);
+}
+
 // Both return true when the run goes on, false when it must stop (the failure
 // has been logged and shown already). count is raised by one per file written.
-// finalFolder is where the device folder really is (the device root's final
-// path, then its name): a device file opened anywhere else is skipped. The
-// user's own file has no such check (expectedFinalPath null): the profile it
-// lives in may rightly be redirected.
+// finalPath is where the file must really be: a file opened anywhere else
+// fails the run unread.
 bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
-                      const wchar_t* expectedFinalPath, const SystemCalls& calls) {
+                      const std::wstring& finalPath, const SystemCalls& calls) {
   bool modified = false;
-  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified, expectedFinalPath, calls)) {
-    AppendLogLine(log, (L"FAILED: " + path).c_str());
-    AppendLogLine(log, L"Aborted.");
+  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified, finalPath.c_str(), calls)) {
+    LogFailedFile(path, log);
     return false;
   }
   if (modified) {
@@ -83,11 +105,18 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
     return true;
   }
   do {
-    if (IsDirectory(entry) || IsLink(entry) || !HasXmlExtension(entry.cFileName)) {
+    if (!HasXmlExtension(entry.cFileName)) {
       continue;
     }
     const std::wstring name = std::wstring(L"\\") + entry.cFileName;
-    if (!UpdateConfigFile(folder + name, owner, log, restore, count, (finalFolder + name).c_str(), calls)) {
+    if (IsLink(entry)) {
+      FailFile(folder + name, owner, log);
+      return false;
+    }
+    if (IsDirectory(entry)) {
+      continue;
+    }
+    if (!UpdateConfigFile(folder + name, owner, log, restore, count, finalFolder + name, calls)) {
       return false;
     }
   } while (calls.findNextFile(search.Get(), &entry));
@@ -99,11 +128,18 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
   return true;
 }
 
+// A folder opened only to ask where it really is. share: who else may use it
+// meanwhile; the folder itself is not read.
+UniqueFile OpenFolder(const std::wstring& folder, DWORD share) {
+  return UniqueFile(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                  nullptr));
+}
+
 // The final path of a folder, links followed; false when it cannot be opened
 // or its final path read.
 bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const SystemCalls& calls) {
-  const UniqueFile handle(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const UniqueFile handle = OpenFolder(folder, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   return handle && FinalPathOf(handle.Get(), finalPath, calls);
 }
 
@@ -119,17 +155,20 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
     ReportRunSummary(false, log, count);
     return Walk::Failed;
   };
-  WIN32_FIND_DATAW entry{};
-  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
-  if (!search) {
+  // Checked before it is listed, and held, shared for reading and writing but
+  // not for deletion, until the walk is over: the root that is listed is the
+  // one that was checked, and it cannot be moved away meanwhile. A root that
+  // cannot be opened (missing, unreadable) cannot be searched.
+  const UniqueFile held = OpenFolder(root, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!held) {
     ReportSearchFailure(pattern, owner, log);
     return failed();
   }
-  // Where the root really is, resolved once: a device file must be found right
-  // below it, whatever may have been swapped in since its folder was listed.
-  // Without it no device file could be told from an impostor.
+  // Where the root really is: a device file must be found right below it,
+  // whatever may have been swapped in since its folder was listed. Without it
+  // no device file could be told from an impostor.
   std::wstring finalCommon, finalRoot;
-  if (!FinalFolderPath(commonFolder, finalCommon, calls) || !FinalFolderPath(root, finalRoot, calls)) {
+  if (!FinalFolderPath(commonFolder, finalCommon, calls) || !FinalPathOf(held.Get(), finalRoot, calls)) {
     ReportFileError(root, nullptr, owner, log, L"Failed to open");
     return failed();
   }
@@ -137,16 +176,26 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
   // made the vendor's folders: any of them a link would lead the run to files
   // of that user's choosing. Only the root that lies, link-free, where the
   // common folder itself is counts; any other is not searched.
-  if (::CompareStringOrdinal(finalRoot.c_str(), -1, (finalCommon + kDeviceRoot).c_str(), -1, TRUE) != CSTR_EQUAL) {
+  if (!SamePath(finalRoot, Below(finalCommon, kDeviceRoot))) {
+    ReportSearchFailure(pattern, owner, log);
+    return failed();
+  }
+  WIN32_FIND_DATAW entry{};
+  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
+  if (!search) {
     ReportSearchFailure(pattern, owner, log);
     return failed();
   }
   do {
-    if (!IsDirectory(entry) || IsLink(entry) || IsDotOrDotDot(entry.cFileName)) {
+    if (!IsDirectory(entry) || IsDotOrDotDot(entry.cFileName)) {
       continue;
     }
-    if (!UpdateDeviceFolder(root + L"\\" + entry.cFileName, owner, log, restore, count,
-                            finalRoot + L"\\" + entry.cFileName, calls)) {
+    const std::wstring folder = root + L"\\" + entry.cFileName;
+    if (IsLink(entry)) {
+      ReportFileError(folder, nullptr, owner, log, L"Failed to open");
+      return failed();
+    }
+    if (!UpdateDeviceFolder(folder, owner, log, restore, count, finalRoot + L"\\" + entry.cFileName, calls)) {
       return failed();
     }
   } while (calls.findNextFile(search.Get(), &entry));
@@ -156,6 +205,23 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
     return failed();
   }
   return Walk::Done;
+}
+
+// The user's own file, last, and only where it lies, link-free, where the
+// user's application-data folder itself is: a link there, which the user can
+// make without any rights, would have the run write a file of their choosing.
+// A redirected folder (another drive, a share) is followed, since both sides
+// are final paths.
+bool UpdateUserFile(const std::wstring& appData, HWND owner, HWND log, bool restore, int& count,
+                    const SystemCalls& calls) {
+  const std::wstring path = appData + kUserFolder + kUserFile;
+  std::wstring finalAppData;
+  if (!FinalFolderPath(appData, finalAppData, calls)) {
+    FailFile(path, owner, log);
+    return false;
+  }
+  return UpdateConfigFile(path, owner, log, restore, count,
+                          Below(finalAppData, (std::wstring(kUserFolder) + kUserFile).c_str()), calls);
 }
 
 // Copies the shell's answer for one folder; false when it has none.
@@ -172,12 +238,11 @@ bool QueryFolder(HWND owner, int folder, wchar_t (&buffer)[MAX_PATH + 1], std::w
 
 void RunOverrideUpdate(HWND owner, bool restore, const SystemCalls& calls) {
   wchar_t buffer[MAX_PATH + 1] = {};
-  std::wstring userFolder;
-  if (!QueryFolder(owner, CSIDL_APPDATA, buffer, userFolder, calls)) {
+  std::wstring appData;
+  if (!QueryFolder(owner, CSIDL_APPDATA, buffer, appData, calls)) {
     ShowMessage(owner, L"Couldn't find AppData directory.", MB_ICONERROR);
     return;
   }
-  userFolder += kUserFolder;
   std::wstring commonFolder;
   if (!QueryFolder(owner, CSIDL_COMMON_APPDATA, buffer, commonFolder, calls)) {
     ShowMessage(owner, L"Couldn't find ProgramData directory.", MB_ICONERROR);
@@ -210,7 +275,7 @@ void RunOverrideUpdate(HWND owner, bool restore, const SystemCalls& calls) {
   }
 
   // The user's file comes last, and only after every device file succeeded.
-  if (!UpdateConfigFile(userFolder + kUserFile, owner, log, restore, count, nullptr, calls)) {
+  if (!UpdateUserFile(appData, owner, log, restore, count, calls)) {
     ReportRunSummary(false, log, count);
     return;
   }

@@ -1,15 +1,11 @@
 #include "ui/main_dialog.h"
 
-#include <shellapi.h>
-
 #include "engine/run_driver.h"
 #include "res/resource.h"
 #include "ui/activity_log.h"
+#include "ui/home_page.h"
 
 namespace {
-
-// Where the Updates button leads.
-constexpr wchar_t kHomePage[] = L"https://github.com/zelquist/zelquist";
 
 constexpr wchar_t kAboutText[] =
     L"This simple app modifies the Halvorn Corvela config files to permanently remove the application overrides "
@@ -37,14 +33,13 @@ INT_PTR OnInitDialog(HWND hwnd) {
   return TRUE;  // the dialog manager focuses the first tab stop: the log
 }
 
-void OpenHomePage() {
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof info;
-  info.lpFile = kHomePage;
-  // A browser that honoured SW_HIDE would start invisible, and the button would
-  // seem to do nothing.
-  info.nShow = SW_SHOWNORMAL;
-  ::ShellExecuteExW(&info);  // the shell shows its own error, if any
+// The icons that OnInitDialog loaded go with the window.
+void DestroyIcons(HWND hwnd) {
+  for (const WPARAM which : {ICON_BIG, ICON_SMALL}) {
+    if (const auto icon = reinterpret_cast<HICON>(::SendMessageW(hwnd, WM_SETICON, which, 0))) {
+      ::DestroyIcon(icon);
+    }
+  }
 }
 
 INT_PTR OnCommand(HWND hwnd, WPARAM wParam) {
@@ -77,6 +72,7 @@ INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) 
     case WM_COMMAND:
       return OnCommand(hwnd, wParam);
     case WM_DESTROY:
+      DestroyIcons(hwnd);
       ::PostQuitMessage(0);
       return FALSE;
   }

@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include <shlobj.h>
 
 #include "tests/win32/support/harness.h"
 #include "ui/activity_log.h"
+#include "ui/home_page.h"
 
 namespace {
 
@@ -40,10 +42,12 @@ TEST(MainWindow, HasTheDocumentedControlsIconsAndALogWithoutLimit) {
   }
   EXPECT_EQ(::GetWindowLongW(window.Log(), GWL_STYLE) & (ES_READONLY | ES_AUTOHSCROLL | WS_HSCROLL), ES_READONLY)
       << "the user cannot change what a run reported, and long log lines wrap rather than scroll sideways";
+  std::vector<HICON> icons;
   for (const auto& [which, size] : {std::pair{ICON_BIG, 32}, {ICON_SMALL, 16}}) {
     ICONINFO icon{};
     BITMAP bitmap{};
-    ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0)), &icon));
+    icons.push_back(reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0)));
+    ASSERT_TRUE(::GetIconInfo(icons.back(), &icon));
     ::GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
     EXPECT_EQ(bitmap.bmWidth, size);
     ::DeleteObject(icon.hbmColor);
@@ -59,6 +63,11 @@ TEST(MainWindow, HasTheDocumentedControlsIconsAndALogWithoutLimit) {
   EXPECT_EQ(Text(window.Log()).substr(400 * 101), L"last\r\n");
   const WORD end = 400 * 101 + 6;  // the selection: start and end, each in a word
   EXPECT_EQ(static_cast<DWORD>(::SendMessageW(window.Log(), EM_GETSEL, 0, 0)), static_cast<DWORD>(MAKELONG(end, end)));
+  ::DestroyWindow(window);
+  for (const HICON icon : icons) {
+    ICONINFO info{};
+    EXPECT_FALSE(::GetIconInfo(icon, &info)) << "the icons go with the window";
+  }
 }
 
 std::string ManifestOf(HMODULE module) {
@@ -124,25 +133,58 @@ TEST(Program, IsPlacedUnderTheCursorBeforeItIsShownAndEveryWayOfClosingEndsIt) {
 }
 
 // This executable, registered as the browser for https addresses while one
-// test runs. Under Wine alone, whose prefix the tests own (its start puts back
-// what a killed run left): on Windows the browser is the user's choice.
+// test runs, records where it was started from. Under Wine alone, whose prefix
+// the tests own (its start puts back what a killed run left): on Windows the
+// browser is the user's choice.
 struct StandInBrowser {
   static constexpr wchar_t kKey[] = L"https\\shell\\open\\command";
+  const ConfigTree scratch;
+  const std::wstring record = scratch.Expand(L"{elsewhere}\\opened.txt");
   wchar_t saved[1024] = {};
+  LSTATUS found = ERROR_SUCCESS;
+  bool replaced = false;
   StandInBrowser() {
     DWORD size = sizeof saved;
-    EXPECT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, kKey, nullptr, RRF_RT_REG_SZ, nullptr, saved, &size), 0);
+    found = ::RegGetValueW(HKEY_CLASSES_ROOT, kKey, nullptr, RRF_RT_REG_SZ, nullptr, saved, &size);
+    if (found != ERROR_SUCCESS && found != ERROR_FILE_NOT_FOUND) {
+      ADD_FAILURE() << "the https handler could not be saved (" << found << "): it is left as it is";
+      return;
+    }
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring browser = L"\"" + std::wstring(self) + L"\" --record-url \"%1\"";
-    EXPECT_EQ(::RegSetValueW(HKEY_CLASSES_ROOT, kKey, REG_SZ, browser.c_str(), 0), 0);
+    const std::wstring browser = L"\"" + std::wstring(self) + L"\" --record-url \"%1\" \"" + record + L"\"";
+    replaced = ::RegSetValueW(HKEY_CLASSES_ROOT, kKey, REG_SZ, browser.c_str(), 0) == ERROR_SUCCESS;
+    EXPECT_TRUE(replaced);
   }
   ~StandInBrowser() {
-    if (*saved) {
-      ::RegSetValueW(HKEY_CLASSES_ROOT, kKey, REG_SZ, saved, 0);
+    if (replaced) {
+      EXPECT_EQ(found == ERROR_SUCCESS ? ::RegSetValueW(HKEY_CLASSES_ROOT, kKey, REG_SZ, saved, 0)
+                                       : ::RegDeleteKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr),
+                ERROR_SUCCESS);
     }
   }
+  // What the stand-in was given, once it has written the expected record.
+  std::string Opened(const std::string& expected) const {
+    Eventually([&] { return ReadBytes(record) == expected; });
+    return ReadBytes(record);
+  }
 };
+
+constexpr char kOpened[] = "https://github.com/zelquist/zelquist shown 1 by ";
+
+// Where the desktop's shell cannot be asked (here COM was never set up on the
+// calling thread: a real failure of the first step), the program starts the
+// browser itself, as itself.
+TEST(Updates, StartsTheBrowserItselfWhereTheDesktopShellCannotBeAsked) {
+  if (!UnderWine()) {
+    GTEST_SKIP() << "on Windows the browser is the user's own";
+  }
+  const StandInBrowser browser;
+  ASSERT_FALSE(HasFailure());
+  std::thread(OpenHomePage).join();
+  const std::string expected = kOpened + std::string("win32_tests.exe");
+  EXPECT_EQ(browser.Opened(expected), expected);
+}
 
 TEST(Program, RunsEachCommandByKey) {
   SKIP_UNLESS_MAY_CHANGE_MACHINE("makes the vendor's folders and types keys");
@@ -169,9 +211,6 @@ TEST(Program, RunsEachCommandByKey) {
   } else {
     std::printf("[  SKIPPED ] Updates: on Windows the browser is the user's own\n");
   }
-  const ConfigTree scratch;
-  const std::wstring record = scratch.Expand(L"{elsewhere}\\opened.txt");
-  ::SetEnvironmentVariableW(L"ZQ_URL_RECORD", record.c_str());
   ASSERT_EQ(::GlobalFindAtomW(kAtomName), 0) << "no copy of the program may be running already";
   AppDriver app;
   ASSERT_TRUE(app.Start());
@@ -202,10 +241,11 @@ TEST(Program, RunsEachCommandByKey) {
   EXPECT_EQ(ReadBytes(file), kNames);
   if (browser) {
     Type(app, {VK_MENU, 'D'});
-    // Shown as a window normally is (SW_SHOWNORMAL): a hidden browser would seem to do nothing.
-    const std::string expected = "https://github.com/zelquist/zelquist shown 1";
-    Eventually([&] { return ReadBytes(record) == expected; });
-    EXPECT_EQ(ReadBytes(record), expected) << "what the stand-in browser was given";
+    // Shown as a window normally is (SW_SHOWNORMAL): a hidden browser would
+    // seem to do nothing. Started by the desktop's shell, with the desktop
+    // user's rights, not by the elevated program.
+    const std::string expected = kOpened + std::string("explorer.exe");
+    EXPECT_EQ(browser->Opened(expected), expected) << "what the stand-in browser was given";
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "engine/config_rewrite.h"
@@ -29,10 +30,10 @@ constexpr wchar_t kAdministrator[] =
 enum Content { Names, Markers, Plain, HalfWritten, AsBefore };
 
 // HeldOpen: a file that another opener holds, sharing nothing, during the runs.
-// FolderLink: a link to the folder "target", as a standard user can plant one.
+// Link: a link to the folder or file "target", as a standard user can plant one.
 // HardLink: a second name of the file "target". Sparse4GiB: a file of 4 GiB of
 // which nothing is written; Sparse4GiBLess1, the same one byte shorter.
-enum Kind { File, ReadOnlyFile, HeldOpen, Folder, FolderLink, HardLink, Sparse4GiB, Sparse4GiBLess1 };
+enum Kind { File, ReadOnlyFile, HeldOpen, Folder, Link, HardLink, Sparse4GiB, Sparse4GiBLess1 };
 
 struct Entry {
   Kind kind = File;
@@ -67,6 +68,8 @@ struct Fault {
   const wchar_t* failedSeek = L"";
   const wchar_t* shortWrite = L"";
   bool outOfMemory = false;  // no memory for any file's content: the allocation names no file
+  // The shell answers the root of a drive mapped to {programdata} for the common folder.
+  bool commonAtDriveRoot = false;
 };
 
 struct Row {
@@ -85,6 +88,9 @@ struct Row {
   Rewrite rewrite = Rewrite::Fails;  // with RewriteFirstEntry
   Fault fault = {};
   int removedControl = 0;  // taken out of the window before the runs
+  // The file that an error box names is not held while the box is up: one the
+  // run did not choose (shown to be another one, or a link never opened).
+  bool released = false;
 };
 
 std::string Bytes(Content content) {
@@ -109,8 +115,8 @@ constexpr FILETIME kLongAgo = {0x69050000, 0x01D5C036};  // 2020-01-01
 bool Make(const Entry& entry, const std::wstring& path, const std::wstring& target) {
   if (entry.kind == Folder) {
     std::filesystem::create_directories(path);
-  } else if (entry.kind == FolderLink) {
-    return CreateFolderLink(path, target);
+  } else if (entry.kind == Link) {
+    return CreateLink(path, target);
   } else if (entry.kind == HardLink) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     EXPECT_TRUE(::CreateHardLinkW(path.c_str(), target.c_str(), nullptr));
@@ -151,7 +157,8 @@ HRESULT WINAPI FolderPath(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
   if (folder == fault.folderQuery) {
     return fault.folderResult;
   }
-  ::lstrcpynW(path, currentTree->Folder(folder).c_str(), MAX_PATH);
+  const bool atRoot = folder == CSIDL_COMMON_APPDATA && fault.commonAtDriveRoot;
+  ::lstrcpynW(path, atRoot ? MappedDrive::kRoot : currentTree->Folder(folder).c_str(), MAX_PATH);
   return S_OK;
 }
 BOOL Listed(BOOL found, const std::wstring& pattern, LPWIN32_FIND_DATAW entry) {
@@ -168,7 +175,7 @@ HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
   if (const std::wstring folder = FolderOf(pattern); Is(fault.swappedForLink, folder)) {
     const std::wstring movedTo = currentTree->Expand(L"{elsewhere}\\Swapped");
     ::MoveFileW(folder.c_str(), movedTo.c_str());
-    if (!CreateFolderLink(folder, movedTo)) {
+    if (!CreateLink(folder, movedTo)) {
       ::MoveFileW(movedTo.c_str(), folder.c_str());
       rowSkipped = true;
     }
@@ -238,11 +245,24 @@ void Check(const Row& row) {
     }
     return here.Expand(Replace(text, L"{long}", longName));
   };
-  const auto skip = [&] { std::printf("[  SKIPPED ] %s: this file system makes no link to a folder\n", row.name); };
+  Progress(row.name);
+  // Wine makes every link these rows ask for; Windows makes a link to a file
+  // only for a user who holds the privilege.
+  const auto skip = [&] {
+    if (UnderWine()) {
+      ADD_FAILURE() << "the link could not be made";
+    } else {
+      GTEST_SKIP() << row.name << ": this user may not make the link";
+    }
+  };
   for (const Entry& entry : row.tree) {
     if (!Make(entry, expand(entry.path), expand(entry.target))) {
       return skip();
     }
+  }
+  std::optional<MappedDrive> drive;
+  if (row.fault.commonAtDriveRoot && !drive.emplace(here.Expand(L"{programdata}")).Ready()) {
+    return;
   }
   // All files of {devices}\M are alike when made; {1}, {2}, {3} name them in
   // the order the file system lists them from here on.
@@ -266,15 +286,16 @@ void Check(const Row& row) {
   if (row.removedControl) {
     ::DestroyWindow(::GetDlgItem(window, row.removedControl));
   }
-  BoxResponder boxes(window, std::deque<int>(row.answers.begin(), row.answers.end()));
+  BoxResponder boxes(window, std::deque<int>(row.answers.begin(), row.answers.end()), row.released);
   for (const Step step : row.steps) {
     if (step != RewriteFirstEntry) {
       RunOverrideUpdate(window, step == RestoreRun, kSeam);
       continue;
     }
     bool modified = true;
+    const std::wstring path = expand(row.tree.front().path);
     const bool done =
-        RewriteConfigFile(window, window.Log(), expand(row.tree.front().path).c_str(), false, modified, nullptr, kSeam);
+        RewriteConfigFile(window, window.Log(), path.c_str(), false, modified, (L"\\\\?\\" + path).c_str(), kSeam);
     EXPECT_EQ(done, row.rewrite != Rewrite::Fails);
     EXPECT_EQ(modified, row.rewrite == Rewrite::Modified);
   }
@@ -359,26 +380,45 @@ TEST(Run, WalksTheDeviceFoldersThenTheUserFileAndStopsAtTheFirstFailure) {
        .tree = {{.path = L"{devices}\\{long}\\{long}.xml", .before = Markers, .after = Names}, UserFile(Plain)},
        .log = {kRestoring, L"MODIFIED: {devices}\\{long}\\{long}.xml", L"DONE. 1 files were modified.", L"", kLogout},
        .boxes = {kLogoutBox}},
-      // A second name of a file elsewhere: never read, never written, and no success claimed.
+      // A second name of a file elsewhere, or a link to it (which Wine lists
+      // as a plain file): never read, never written, no success claimed, and
+      // not kept locked while the box is up.
       {.name = "a device file hard-linked to a file elsewhere", .steps = {RestoreRun},
        .tree = {{.path = L"{elsewhere}\\x.xml", .before = Markers},
                 {.kind = HardLink, .path = L"{devices}\\M\\a.xml", .target = L"{elsewhere}\\x.xml"}, UserFile(Markers)},
        .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""),
-       .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")}},
-      // Held open: a run that went through a link would fail to open it.
-      {.name = "a linked device folder is never followed", .steps = {RemoveRun},
+       .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")}, .released = true},
+      {.name = "a device file linked to a file elsewhere", .steps = {RestoreRun},
+       .tree = {{.path = L"{elsewhere}\\x.xml", .before = Markers},
+                {.kind = Link, .path = L"{devices}\\M\\a.xml", .target = L"{elsewhere}\\x.xml"}, UserFile(Markers)},
+       .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""),
+       .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")}, .released = true},
+      // Held open: a run that went through the link would fail on it instead.
+      {.name = "a linked device folder fails the run", .steps = {RemoveRun},
        .tree = {{.kind = HeldOpen, .path = L"{elsewhere}\\x.xml"},
-                {.kind = FolderLink, .path = L"{devices}\\Linked", .target = L"{elsewhere}"},
-                DeviceFile(Names, Markers),
-                UserFile(Plain)},
-       .log = {kRemoving, L"MODIFIED: {devices}\\M\\a.xml", L"DONE. 1 files were modified.", L"", kLogout},
-       .boxes = {kWarningBox, kLogoutBox}},
+                {.kind = Link, .path = L"{devices}\\Linked", .target = L"{elsewhere}"}, UserFile(Names)},
+       .log = {kRemoving, L"Failed to open \"{devices}\\Linked\"", L"FAILED. No modifications succeeded.", L""},
+       .boxes = {kWarningBox, Error(L"Failed to open \"{devices}\\Linked\"")}},
+      // The user can make this link without any rights.
+      {.name = "the user's vendor folder linked elsewhere", .steps = {RemoveRun},
+       .tree = {{.path = L"{elsewhere}\\Halvorn\\Corvela\\user.xml"},
+                {.kind = Link, .path = L"{appdata}\\Halvorn", .target = L"{elsewhere}\\Halvorn"},
+                {.kind = Folder, .path = L"{devices}"}},
+       .log = {kRemoving, L"Failed to open \"{user}\\user.xml\"", L"FAILED: {user}\\user.xml", L"Aborted.",
+               L"FAILED. No modifications succeeded.", L""},
+       .boxes = {kWarningBox, Error(L"Failed to open \"{user}\\user.xml\"")}, .released = true},
+      // Linked to a folder that lies inside the common folder too.
       {.name = "a device root reached through a link higher up is never searched", .steps = {RemoveRun},
-       .tree = {{.kind = HeldOpen, .path = L"{elsewhere}\\Halvorn\\Corvela\\Devices\\PointingDevice\\M\\a.xml"},
-                {.kind = FolderLink, .path = L"{programdata}\\Halvorn", .target = L"{elsewhere}\\Halvorn"},
+       .tree = {{.kind = HeldOpen, .path = L"{programdata}\\Other\\Halvorn\\Corvela\\Devices\\PointingDevice\\M\\a.xml"},
+                {.kind = Link, .path = L"{programdata}\\Halvorn", .target = L"{programdata}\\Other\\Halvorn"},
                 UserFile(Names)},
        .log = {kRemoving, L"Failed to search \"{devices}\\*\"", L"FAILED. No modifications succeeded.", L""},
        .boxes = {kWarningBox, Error(L"Failed to search \"{devices}\\*\"")}},
+      {.name = "the vendor's folders named in another case", .steps = {RestoreRun},
+       .tree = {{.path = L"{programdata}\\HALVORN\\corvela\\DEVICES\\pointingdevice\\M\\a.xml", .before = Markers,
+                 .after = Names}, UserFile(Plain)},
+       .log = {kRestoring, L"MODIFIED: {devices}\\M\\a.xml", L"DONE. 1 files were modified.", L"", kLogout},
+       .boxes = {kLogoutBox}},
       {.name = "a file held open in the middle of the walk", .steps = {RemoveRun},
        .tree = {{.path = L"{devices}\\M\\{1}", .after = Markers}, {.kind = HeldOpen, .path = L"{devices}\\M\\{2}"},
                 {.path = L"{devices}\\M\\{3}"}, UserFile(Names)},
@@ -414,6 +454,18 @@ TEST(Run, WalksTheDeviceFoldersThenTheUserFileAndStopsAtTheFirstFailure) {
   for (const Row& row : rows) {
     Check(row);
   }
+}
+
+// The common folder's final path then ends in a separator of its own.
+TEST(Run, FindsTheVendorsFoldersUnderACommonFolderAtTheRootOfADrive) {
+  if (!UnderWine()) {
+    GTEST_SKIP() << "Windows maps a drive to a folder only by substitution, whose final paths are the folder's own";
+  }
+  Check({.name = "common folder at the root of a drive", .steps = {RestoreRun},
+         .tree = {DeviceFile(Markers, Names), UserFile(Plain)},
+         .log = {kRestoring, L"MODIFIED: Q:\\\\Halvorn\\Corvela\\Devices\\PointingDevice\\M\\a.xml",
+                 L"DONE. 1 files were modified.", L"", kLogout},
+         .boxes = {kLogoutBox}, .fault = {.commonAtDriveRoot = true}});
 }
 
 TEST(Run, ReportsFaultsThatOnlyASeamCanProduce) {
@@ -455,11 +507,11 @@ TEST(Run, ReportsFaultsThatOnlyASeamCanProduce) {
        .fault = {.listingFails = L"{devices}\\M\\*.xml"}},
       {.name = "a device folder swapped for a link after it was listed", .steps = {RestoreRun}, .tree = tree,
        .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""), .boxes = {deviceFileBox},
-       .fault = {.swappedForLink = L"{devices}\\M"}},
-      {.name = "a linked *.xml file is never opened", .steps = {RestoreRun},
-       .tree = {DeviceFile(Markers), UserFile(Markers, Names)},
-       .log = {kRestoring, L"MODIFIED: {user}\\user.xml", L"DONE. 1 files were modified.", L"", kLogout},
-       .boxes = {kLogoutBox}, .fault = {.listedAsLink = L"{devices}\\M\\a.xml"}},
+       .fault = {.swappedForLink = L"{devices}\\M"}, .released = true},
+      // As Windows lists a link to a file, which Wine lists as a plain file.
+      {.name = "a *.xml entry listed as a link fails the run unopened", .steps = {RestoreRun}, .tree = tree,
+       .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""), .boxes = {deviceFileBox},
+       .fault = {.listedAsLink = L"{devices}\\M\\a.xml"}, .released = true},
       {.name = "short read", .steps = {RewriteFirstEntry}, .tree = userFile,
        .log = {L"Failed to read \"{user}\\user.xml\""}, .boxes = {Error(L"Failed to read \"{user}\\user.xml\"")},
        .fault = {.shortRead = L"{user}\\user.xml"}},

@@ -208,7 +208,7 @@ void AppDriver::Answer(HWND box, int button) {
 
 long AppDriver::WaitForExit() const {
   DWORD code = 0;
-  if (::WaitForSingleObject(process_.Get(), static_cast<DWORD>(patience_)) != WAIT_OBJECT_0 ||
+  if (!Eventually([&] { return ::WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; }) ||
       !::GetExitCodeProcess(process_.Get(), &code)) {
     return -1;
   }

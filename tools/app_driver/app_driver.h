@@ -9,14 +9,6 @@
 
 #include "engine/unique_handle.h"
 
-// Processes, threads, events.
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Empty() { return nullptr; }
-  static void Close(Handle handle) { ::CloseHandle(handle); }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-
 // A window's text, read with WM_GETTEXT so that it works across processes too.
 std::wstring Text(HWND window);
 std::string Utf8(const std::wstring& text);
@@ -26,6 +18,10 @@ std::string Utf8(const std::wstring& text);
 // are all busy, and short enough that a fault fails the test in seconds.
 inline constexpr ULONGLONG kPatience = 20000;
 
+// Called at every poll of a bounded wait, where set: the tests' watchdog takes
+// it as a sign that a test is waiting, not stuck.
+inline void (*g_onPoll)() = nullptr;
+
 // Polls until condition holds; false once limit milliseconds have passed,
 // however long each try took. Only for effects in another process that cannot
 // be waited on.
@@ -33,6 +29,9 @@ template <typename Condition>
 bool Eventually(Condition condition, ULONGLONG limit = kPatience) {
   const ULONGLONG start = ::GetTickCount64();
   while (!condition()) {
+    if (g_onPoll) {
+      g_onPoll();
+    }
     if (::GetTickCount64() - start > limit) {
       return false;
     }

@@ -4,6 +4,8 @@
 
 #include <shlobj.h>
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,6 +46,14 @@ bool RunUntil(std::wstring command, const std::wstring& path, bool exists) {
   return there();
 }
 
+// Wine lists a link to a file as a plain file: it is one whose final path is
+// not its own.
+bool IsFileLinkUnderWine(const std::wstring& path) {
+  const UniqueFile file(::CreateFileW(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+  return UnderWine() && file &&
+         ::CompareStringOrdinal(RealPath(file.Get()).c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
 // Read-only files are removed too. (std::filesystem cannot tell the size of a
 // file of 4 GiB here.)
 void RemoveTree(const std::wstring& path, bool linksOnly) {
@@ -51,8 +61,8 @@ void RemoveTree(const std::wstring& path, bool linksOnly) {
   UniqueFind search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
   for (bool more = !!search; more; more = ::FindNextFileW(search.Get(), &entry)) {
     const std::wstring name = entry.cFileName, child = path + L"\\" + name;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      RemoveFolderLink(child);
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT || IsFileLinkUnderWine(child)) {
+      RemoveLink(child);
     } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (name != L"." && name != L"..") {
         RemoveTree(child, linksOnly);
@@ -104,19 +114,58 @@ bool MayChangeMachine() {
   return UnderWine() || (::GetEnvironmentVariableW(L"ZQ_TESTS_MAY_CHANGE_MACHINE", optIn, 2) == 1 && optIn[0] == L'1');
 }
 
-// A junction on Windows, as any user can make one; Wine makes none (it refuses
-// the reparse-point request), but lists a Unix symbolic link to a folder as one.
-bool CreateFolderLink(const std::wstring& link, const std::wstring& target) {
+// Wine makes no reparse point itself (it refuses the request), but lists a Unix
+// symbolic link to a folder as one.
+bool CreateLink(const std::wstring& link, const std::wstring& target) {
   fs::create_directories(fs::path(link).parent_path());
-  return RunUntil(UnderWine() ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
-                              : L"cmd /c mklink /J \"" + link + L"\" \"" + target + L"\"",
-                  link, true);
+  const bool folder = ::GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY;
+  return RunUntil(
+      UnderWine() ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
+                  : L"cmd /c mklink " + std::wstring(folder ? L"/J " : L"") + L"\"" + link + L"\" \"" + target + L"\"",
+      link, true);
 }
 
-void RemoveFolderLink(const std::wstring& link) {
+void RemoveLink(const std::wstring& link) {
   // Wine's RemoveDirectoryW would remove the link's target instead.
+  const bool folder = ::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_DIRECTORY;
   UnderWine() ? void(RunUntil(L"/bin/rm \"" + Unix(link) + L"\"", link, false))
-              : void(::RemoveDirectoryW(link.c_str()));
+  : folder    ? void(::RemoveDirectoryW(link.c_str()))
+              : void(::DeleteFileW(link.c_str()));
+}
+
+namespace {
+std::wstring WinePrefix() {
+  wchar_t prefix[MAX_PATH] = {};
+  return ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) < MAX_PATH ? prefix : L"";
+}
+// Whether Wine names the folder by the drive's root.
+bool NamedByDrive(const std::wstring& folder) {
+  const UniqueFile handle(
+      ::CreateFileW(folder.c_str(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return handle && RealPath(handle.Get()) == MappedDrive::kRoot;
+}
+}  // namespace
+
+// Wine keeps its drives as links in the prefix's dosdevices folder, and takes
+// a while to see a new one when it names a file's final path.
+MappedDrive::MappedDrive(const std::wstring& folder) : folder_(folder) {
+  const std::wstring prefix = WinePrefix();
+  if (!UnderWine() || prefix.empty()) {
+    ADD_FAILURE() << "a drive is mapped only under Wine, in the prefix that WINEPREFIX names";
+    return;
+  }
+  RunUntil(L"/bin/ln -sfn \"" + Unix(folder) + L"\" \"" + prefix + L"/dosdevices/q:\"", kRoot, true);
+  ready_ = ::Eventually([&] { return NamedByDrive(folder_); });
+  EXPECT_TRUE(ready_) << "Wine never named " << Utf8(folder) << " by the drive's root";
+}
+
+MappedDrive::~MappedDrive() {
+  if (const std::wstring prefix = WinePrefix(); UnderWine() && !prefix.empty()) {
+    EXPECT_TRUE(RunUntil(L"/bin/rm -f \"" + prefix + L"/dosdevices/q:\"", kRoot, false));
+    // Until Wine has seen it go, a later folder that the file system puts in
+    // the same place would be named by it too.
+    EXPECT_TRUE(::Eventually([&] { return !NamedByDrive(folder_); }));
+  }
 }
 
 std::wstring RealPath(HANDLE handle) {
@@ -126,9 +175,14 @@ std::wstring RealPath(HANDLE handle) {
 }
 
 ConfigTree::ConfigTree() {
+  // A new folder: one that a killed run left (process numbers come round
+  // again) is never taken over.
   static unsigned serial = 0;
-  const fs::path root =
-      fs::temp_directory_path() / ("zq-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial));
+  fs::path root;
+  do {
+    root =
+        fs::temp_directory_path() / ("zq-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial));
+  } while (!fs::create_directory(root));
   for (const char* folder : {"Roaming", "ProgramData", "Elsewhere"}) {
     fs::create_directories(root / folder);
   }
@@ -146,6 +200,7 @@ ConfigTree::ConfigTree() {
 std::wstring ConfigTree::Expand(std::wstring text) const {
   text = Replace(text, L"{devices}", root_.path + L"\\ProgramData\\Halvorn\\Corvela\\Devices\\PointingDevice");
   text = Replace(text, L"{programdata}", root_.path + L"\\ProgramData");
+  text = Replace(text, L"{appdata}", root_.path + L"\\Roaming");
   text = Replace(text, L"{user}", root_.path + L"\\Roaming\\Halvorn\\Corvela");
   return Replace(text, L"{elsewhere}", root_.path + L"\\Elsewhere");
 }
@@ -164,14 +219,61 @@ MainWindow::~MainWindow() {
   MSG quit{};
   ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
+namespace {
+
+std::atomic<ULONGLONG> lastProgress{0};
+std::atomic<const char*> doing{"starting"};
+DWORD testThread = 0;
+
+void NoteProgress() { lastProgress = ::GetTickCount64(); }
+
+BOOL CALLBACK PrintBox(HWND window, LPARAM) {
+  if (const HWND message = ::GetDlgItem(window, 0xFFFF); message && ::IsWindowVisible(window)) {
+    // Read without a message: the thread that owns the box may be stuck.
+    wchar_t text[512] = {};
+    ::InternalGetWindowText(message, text, 512);
+    std::fprintf(stderr, "watchdog: a message box is up that nobody answered: %s\n", Utf8(text).c_str());
+  }
+  return TRUE;
+}
+
+DWORD WINAPI Watch(void*) {
+  for (;;) {
+    ::Sleep(200);
+    if (::GetTickCount64() - lastProgress > kPatience) {
+      std::fprintf(stderr, "watchdog: no progress for %llu s in \"%s\"; ending the tests\n", kPatience / 1000,
+                   doing.load());
+      ::EnumThreadWindows(testThread, PrintBox, 0);
+      std::fflush(stderr);
+      ::TerminateProcess(::GetCurrentProcess(), 3);
+    }
+  }
+}
+
+}  // namespace
+
+void Progress(const char* what) {
+  doing = what;
+  NoteProgress();
+}
+
+void StartWatchdog() {
+  testThread = ::GetCurrentThreadId();
+  g_onPoll = NoteProgress;
+  Progress("the test program");
+  // Lives as long as the process.
+  UniqueKernelHandle(::CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr));
+}
+
 void PrintTo(const Box& box, std::ostream* out) {
   static const char* const kIcons[] = {"error", "warning", "information", "other"};
   *out << kIcons[static_cast<int>(box.icon)] << ": " << Utf8(box.text);
 }
 
-BoxResponder::BoxResponder(HWND owner, std::deque<int> answers)
+BoxResponder::BoxResponder(HWND owner, std::deque<int> answers, bool released)
     : owner_(owner),
       answers_(std::move(answers)),
+      released_(released),
       hook_(::SetWindowsHookExW(WH_CBT, &BoxResponder::Hook, nullptr, ::GetCurrentThreadId())) {
   active = this;
 }
@@ -221,8 +323,9 @@ void BoxResponder::OnActivate(HWND box) {
   const std::wstring path = close != std::wstring::npos ? text.substr(open + 1, close - open - 1) : L"";
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    EXPECT_FALSE(UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)))
-        << "reported before the file is released";
+    EXPECT_EQ(!!UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)), released_)
+        << (released_ ? "a file the run did not choose, still held while the box is up"
+                      : "reported after the file was released");
   }
   if (close != std::wstring::npos || icon == Icon::Information) {
     // The box's detail follows an empty line; in the log it is the next line.

@@ -32,12 +32,14 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 
 // Whatever must be done one way under Wine and another on Windows goes through
-// these. A link to a folder as a standard user can plant one: a Unix symbolic
-// link under Wine (reported as a reparse point), a junction on Windows; false
-// where none can be made. Removing one never touches its target.
+// these. A link to a folder or a file as a standard user can plant one: a Unix
+// symbolic link under Wine (a folder's is listed as a reparse point, a file's
+// as a plain file); on Windows a junction to a folder, which any user may make,
+// or a symbolic link to a file, which needs a privilege. False where none can
+// be made. Removing one never touches its target.
 bool UnderWine();
-bool CreateFolderLink(const std::wstring& link, const std::wstring& target);
-void RemoveFolderLink(const std::wstring& link);
+bool CreateLink(const std::wstring& link, const std::wstring& target);
+void RemoveLink(const std::wstring& link);
 // A folder that a test made, removed with everything in it on every path out
 // of the scope that holds it; links in it are removed, never followed.
 struct MadeFolder {
@@ -59,8 +61,8 @@ class ConfigTree {
   ConfigTree(const ConfigTree&) = delete;
   ConfigTree& operator=(const ConfigTree&) = delete;
   // Replaces {devices} with the device root, {user} with the user folder,
-  // {programdata} with the common folder, {elsewhere} with a folder outside
-  // all three.
+  // {programdata} with the common folder, {appdata} with the user's
+  // application-data folder, {elsewhere} with a folder outside them.
   std::wstring Expand(std::wstring text) const;
   // The tree's stand-ins for CSIDL_APPDATA and CSIDL_COMMON_APPDATA, which
   // the engine tests hand to a run through the program's seam.
@@ -69,6 +71,31 @@ class ConfigTree {
  private:
   MadeFolder root_;
 };
+
+// A drive letter that names a folder for as long as it lives. Under Wine
+// alone: there the drive's root is what the final path of that folder reads,
+// as on a machine whose application data lies at the root of a drive. (A
+// substituted drive on Windows resolves to the folder's own path.)
+class MappedDrive {
+ public:
+  explicit MappedDrive(const std::wstring& folder);
+  ~MappedDrive();
+  MappedDrive(const MappedDrive&) = delete;
+  MappedDrive& operator=(const MappedDrive&) = delete;
+  static constexpr wchar_t kRoot[] = L"Q:\\";
+  bool Ready() const { return ready_; }
+
+ private:
+  std::wstring folder_;
+  bool ready_ = false;
+};
+
+// Ends the test process when a test has made no progress for kPatience: no
+// row begun (Progress) and no bounded wait polling. A loop without end, or a
+// message box that nobody answered, then fails the run in seconds, naming the
+// test or row and the box that is up, rather than at ctest's time-out.
+void StartWatchdog();
+void Progress(const char* what);
 
 // The program's main window, created hidden in this process from its template.
 class MainWindow {
@@ -95,11 +122,12 @@ void PrintTo(const Box& box, std::ostream* out);
 // Answers the message boxes shown on this thread with the given buttons (then
 // OK), and records each. Checks what holds for every box of the program: its
 // caption, its owner (disabled while it is up), Cancel on the warning alone,
-// that a file it names in quotes cannot be opened while it is up, and that a
-// box naming a file, like the closing hint, comes after its own log lines.
+// that a file it names in quotes cannot be opened while it is up (or, with
+// released, that it can: a file the run did not choose), and that a box naming
+// a file, like the closing hint, comes after its own log lines.
 class BoxResponder {
  public:
-  BoxResponder(HWND owner, std::deque<int> answers);
+  BoxResponder(HWND owner, std::deque<int> answers, bool released = false);
   ~BoxResponder();
   BoxResponder(const BoxResponder&) = delete;
   BoxResponder& operator=(const BoxResponder&) = delete;
@@ -111,6 +139,7 @@ class BoxResponder {
 
   HWND owner_;
   std::deque<int> answers_;
+  bool released_;
   std::vector<Box> seen_;
   HWND answered_ = nullptr;
   HHOOK hook_;

@@ -1,22 +1,53 @@
-// Entry of the Win32 test executable. Started as "--record-url ADDRESS" it
-// stands in for the browser instead: it writes the address and the show command
-// it was started with to the file that ZQ_URL_RECORD names.
+// Entry of the Win32 test executable. Started as "--record-url ADDRESS FILE" it
+// stands in for the browser instead: it writes to FILE the address, the show
+// command it was started with and the program that started it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 #include "tests/win32/support/harness.h"
 
+#include <tlhelp32.h>
+
+namespace {
+
+// The name of the parent process's program, "" when it cannot be told.
+std::wstring ParentProgram() {
+  const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W process{};
+  process.dwSize = sizeof process;
+  DWORD parent = 0;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
+       more = ::Process32NextW(snapshot.Get(), &process)) {
+    parent = process.th32ProcessID == ::GetCurrentProcessId() ? process.th32ParentProcessID : parent;
+  }
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
+       more = ::Process32NextW(snapshot.Get(), &process)) {
+    if (process.th32ProcessID == parent) {
+      return process.szExeFile;
+    }
+  }
+  return L"";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--record-url") == 0) {
+  if (argc == 4 && std::strcmp(argv[1], "--record-url") == 0) {
     STARTUPINFOW startup{};
     ::GetStartupInfoW(&startup);
-    std::ofstream(std::getenv("ZQ_URL_RECORD"))
-        << argv[2] << " shown " << ((startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1);
+    std::ofstream(argv[3]) << argv[2] << " shown "
+                           << ((startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1) << " by "
+                           << Utf8(ParentProgram());
     return 0;
   }
   testing::InitGoogleTest(&argc, argv);
+  // Every test begun is progress, named after the test.
+  struct Named : testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo& test) override { Progress(test.name()); }
+  };
+  testing::UnitTest::GetInstance()->listeners().Append(new Named);
+  StartWatchdog();
   return RUN_ALL_TESTS();
 }
