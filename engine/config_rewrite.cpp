@@ -21,9 +21,9 @@ constexpr wchar_t kAdministratorHint[] =
     L"The first user to run the tool must be an administrator so that the global configuration "
     L"files may be modified.";
 
-UniqueFile OpenExclusive(const wchar_t* path, DWORD access) {
+UniqueFile OpenExclusive(const SystemCalls& calls, const wchar_t* path, DWORD access) {
   // Share mode 0: nobody else may read or write the file while we hold it.
-  return UniqueFile(::CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
+  return UniqueFile(calls.createFile(path, access, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
 enum class Identity { Listed, Other, Unknown };
@@ -80,12 +80,12 @@ bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, 
   };
 
   bool readOnly = false;
-  UniqueFile file = OpenExclusive(path, kReadWriteAccess);
+  UniqueFile file = OpenExclusive(calls, path, kReadWriteAccess);
   if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
     // A standard user may still read the file; a write is refused later, and
     // only if one turns out to be needed.
     readOnly = true;
-    file = OpenExclusive(path, kReadOnlyAccess);
+    file = OpenExclusive(calls, path, kReadOnlyAccess);
   }
 
   if (!file) {

@@ -130,16 +130,16 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
 
 // A folder opened only to ask where it really is. share: who else may use it
 // meanwhile; the folder itself is not read.
-UniqueFile OpenFolder(const std::wstring& folder, DWORD share) {
-  return UniqueFile(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
-                                  nullptr));
+UniqueFile OpenFolder(const std::wstring& folder, DWORD share, const SystemCalls& calls) {
+  return UniqueFile(calls.createFile(folder.c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                     nullptr));
 }
 
 // The final path of a folder, links followed; false when it cannot be opened
 // or its final path read.
 bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const SystemCalls& calls) {
-  const UniqueFile handle = OpenFolder(folder, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const UniqueFile handle = OpenFolder(folder, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, calls);
   return handle && FinalPathOf(handle.Get(), finalPath, calls);
 }
 
@@ -159,7 +159,7 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
   // not for deletion, until the walk is over: the root that is listed is the
   // one that was checked, and it cannot be moved away meanwhile. A root that
   // cannot be opened (missing, unreadable) cannot be searched.
-  const UniqueFile held = OpenFolder(root, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  const UniqueFile held = OpenFolder(root, FILE_SHARE_READ | FILE_SHARE_WRITE, calls);
   if (!held) {
     ReportSearchFailure(pattern, owner, log);
     return failed();

@@ -3,7 +3,8 @@
 // made to produce on demand: a failing folder query, a listing that fails part
 // way, a search that cannot start, a short read, a failed seek or write, a file
 // whose final path or link count cannot be read, memory for a file's content
-// that cannot be had (which a 64-bit process cannot be made short of).
+// that cannot be had (which a 64-bit process cannot be made short of); and to
+// see what every open asks for, which Wine does not honour.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,7 @@ inline unsigned char* AllocateContent(size_t size) { return new (std::nothrow) u
 
 struct SystemCalls {
   decltype(&::SHGetFolderPathW) getFolderPath = &::SHGetFolderPathW;
+  decltype(&::CreateFileW) createFile = &::CreateFileW;
   decltype(&::FindFirstFileW) findFirstFile = &::FindFirstFileW;
   decltype(&::FindNextFileW) findNextFile = &::FindNextFileW;
   decltype(&::GetFinalPathNameByHandleW) getFinalPathName = &::GetFinalPathNameByHandleW;
