@@ -265,12 +265,16 @@ void Check(const Row& row) {
     if (UnderWine()) {
       ADD_FAILURE() << "the link could not be made";
     } else {
-      GTEST_SKIP() << row.name << ": this user may not make the link";
+      GTEST_SKIP() << "this user may not make the link";
     }
   };
+  std::vector<UniqueFile> held;
   for (const Entry& entry : row.tree) {
     if (!Make(entry, expand(entry.path), expand(entry.target))) {
       return skip();
+    }
+    if (entry.kind == HeldOpen) {
+      held.emplace_back(::CreateFileW(expand(entry.path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     }
   }
   std::optional<MappedDrive> drive;
@@ -284,12 +288,6 @@ void Check(const Row& row) {
   size_t listed = 0;
   for (bool more = !!search; more && listed < order.size(); more = ::FindNextFileW(search.Get(), &found)) {
     order[listed++] = found.cFileName;
-  }
-  std::vector<UniqueFile> held;
-  for (const Entry& entry : row.tree) {
-    if (entry.kind == HeldOpen) {
-      held.emplace_back(::CreateFileW(expand(entry.path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    }
   }
   fault = row.fault;
   patterns.clear();

@@ -134,11 +134,11 @@ void RemoveLink(const std::wstring& link) {
 }
 
 namespace {
-std::wstring WinePrefix() {
-  wchar_t prefix[MAX_PATH] = {};
-  return ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) < MAX_PATH ? prefix : L"";
+// Where Wine keeps the drive, as a link in the prefix.
+std::wstring DriveLink() {
+  const wchar_t* prefix = _wgetenv(L"WINEPREFIX");
+  return std::wstring(prefix ? prefix : L"") + L"/dosdevices/q:";
 }
-// Whether Wine names the folder by the drive's root.
 bool NamedByDrive(const std::wstring& folder) {
   const UniqueFile handle(
       ::CreateFileW(folder.c_str(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -146,26 +146,18 @@ bool NamedByDrive(const std::wstring& folder) {
 }
 }  // namespace
 
-// Wine keeps its drives as links in the prefix's dosdevices folder, and takes
-// a while to see a new one when it names a file's final path.
+// Wine sees a drive come or go in a file's final path only a while later.
 MappedDrive::MappedDrive(const std::wstring& folder) : folder_(folder) {
-  const std::wstring prefix = WinePrefix();
-  if (!UnderWine() || prefix.empty()) {
-    ADD_FAILURE() << "a drive is mapped only under Wine, in the prefix that WINEPREFIX names";
-    return;
-  }
-  RunUntil(L"/bin/ln -sfn \"" + Unix(folder) + L"\" \"" + prefix + L"/dosdevices/q:\"", kRoot, true);
+  RunUntil(L"/bin/ln -sfn \"" + Unix(folder) + L"\" \"" + DriveLink() + L"\"", kRoot, true);
   ready_ = ::Eventually([&] { return NamedByDrive(folder_); });
   EXPECT_TRUE(ready_) << "Wine never named " << Utf8(folder) << " by the drive's root";
 }
 
 MappedDrive::~MappedDrive() {
-  if (const std::wstring prefix = WinePrefix(); UnderWine() && !prefix.empty()) {
-    EXPECT_TRUE(RunUntil(L"/bin/rm -f \"" + prefix + L"/dosdevices/q:\"", kRoot, false));
-    // Until Wine has seen it go, a later folder that the file system puts in
-    // the same place would be named by it too.
-    EXPECT_TRUE(::Eventually([&] { return !NamedByDrive(folder_); }));
-  }
+  RunUntil(L"/bin/rm -f \"" + DriveLink() + L"\"", kRoot, false);
+  // Until then a later folder that the file system puts in the same place
+  // would be named by it too.
+  EXPECT_TRUE(::Eventually([&] { return !NamedByDrive(folder_); }));
 }
 
 std::wstring RealPath(HANDLE handle) {

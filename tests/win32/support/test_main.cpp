@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <map>
 
 #include "tests/win32/support/harness.h"
 
@@ -17,18 +18,14 @@ std::wstring ParentProgram() {
   const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W process{};
   process.dwSize = sizeof process;
+  std::map<DWORD, std::wstring> programs;
   DWORD parent = 0;
   for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
        more = ::Process32NextW(snapshot.Get(), &process)) {
+    programs[process.th32ProcessID] = process.szExeFile;
     parent = process.th32ProcessID == ::GetCurrentProcessId() ? process.th32ParentProcessID : parent;
   }
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
-       more = ::Process32NextW(snapshot.Get(), &process)) {
-    if (process.th32ProcessID == parent) {
-      return process.szExeFile;
-    }
-  }
-  return L"";
+  return programs[parent];
 }
 
 }  // namespace
