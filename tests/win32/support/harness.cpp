@@ -149,8 +149,8 @@ bool NamedByDrive(const std::wstring& folder) {
 // Wine sees a drive come or go in a file's final path only a while later.
 MappedDrive::MappedDrive(const std::wstring& folder) : folder_(folder) {
   RunUntil(L"/bin/ln -sfn \"" + Unix(folder) + L"\" \"" + DriveLink() + L"\"", kRoot, true);
-  ready_ = ::Eventually([&] { return NamedByDrive(folder_); });
-  EXPECT_TRUE(ready_) << "Wine never named " << Utf8(folder) << " by the drive's root";
+  EXPECT_TRUE(::Eventually([&] { return NamedByDrive(folder_); }))
+      << "Wine never named " << Utf8(folder) << " by the drive's root";
 }
 
 MappedDrive::~MappedDrive() {

@@ -83,11 +83,9 @@ class MappedDrive {
   MappedDrive(const MappedDrive&) = delete;
   MappedDrive& operator=(const MappedDrive&) = delete;
   static constexpr wchar_t kRoot[] = L"Q:\\";
-  bool Ready() const { return ready_; }
 
  private:
   std::wstring folder_;
-  bool ready_ = false;
 };
 
 // Ends the test process when a test has made no progress for kPatience: no
