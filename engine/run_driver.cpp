@@ -128,10 +128,10 @@ bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool r
   return true;
 }
 
-// A folder opened only to ask where it really is. share: who else may use it
-// meanwhile; the folder itself is not read.
-UniqueFile OpenFolder(const std::wstring& folder, DWORD share, const SystemCalls& calls) {
-  return UniqueFile(calls.createFile(folder.c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING,
+// A folder opened to ask where it really is, with the access and sharing given;
+// its content is not read through this handle.
+UniqueFile OpenFolder(const std::wstring& folder, DWORD access, DWORD share, const SystemCalls& calls) {
+  return UniqueFile(calls.createFile(folder.c_str(), access, share, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                      nullptr));
 }
@@ -139,7 +139,7 @@ UniqueFile OpenFolder(const std::wstring& folder, DWORD share, const SystemCalls
 // The final path of a folder, links followed; false when it cannot be opened
 // or its final path read.
 bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const SystemCalls& calls) {
-  const UniqueFile handle = OpenFolder(folder, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, calls);
+  const UniqueFile handle = OpenFolder(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, calls);
   return handle && FinalPathOf(handle.Get(), finalPath, calls);
 }
 
@@ -157,9 +157,10 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
   };
   // Checked before it is listed, and held, shared for reading and writing but
   // not for deletion, until the walk is over: the root that is listed is the
-  // one that was checked, and it cannot be moved away meanwhile. A root that
-  // cannot be opened (missing, unreadable) cannot be searched.
-  const UniqueFile held = OpenFolder(root, FILE_SHARE_READ | FILE_SHARE_WRITE, calls);
+  // one that was checked, and it cannot be moved away meanwhile (an open with
+  // no access at all would not hold it). A root that cannot be opened
+  // (missing, unreadable) cannot be searched.
+  const UniqueFile held = OpenFolder(root, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, calls);
   if (!held) {
     ReportSearchFailure(pattern, owner, log);
     return failed();
