@@ -10,8 +10,7 @@
 
 namespace {
 
-constexpr wchar_t kUserFolder[] = L"\\Halvorn\\Corvela";
-constexpr wchar_t kUserFile[] = L"\\user.xml";
+constexpr wchar_t kUserFile[] = L"\\Halvorn\\Corvela\\user.xml";
 constexpr wchar_t kDeviceRoot[] = L"\\Halvorn\\Corvela\\Devices\\PointingDevice";
 
 constexpr wchar_t kRemoveWarning[] =
@@ -215,14 +214,13 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
 // are final paths.
 bool UpdateUserFile(const std::wstring& appData, HWND owner, HWND log, bool restore, int& count,
                     const SystemCalls& calls) {
-  const std::wstring path = appData + kUserFolder + kUserFile;
+  const std::wstring path = appData + kUserFile;
   std::wstring finalAppData;
   if (!FinalFolderPath(appData, finalAppData, calls)) {
     FailFile(path, owner, log);
     return false;
   }
-  return UpdateConfigFile(path, owner, log, restore, count,
-                          Below(finalAppData, (std::wstring(kUserFolder) + kUserFile).c_str()), calls);
+  return UpdateConfigFile(path, owner, log, restore, count, Below(finalAppData, kUserFile), calls);
 }
 
 // Copies the shell's answer for one folder; false when it has none.

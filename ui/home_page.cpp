@@ -55,6 +55,15 @@ struct Variant : VARIANT {
   Variant& operator=(const Variant&) = delete;
 };
 
+// A string for COM, freed on every path.
+struct Bstr {
+  explicit Bstr(const wchar_t* from) : text(::SysAllocString(from)) {}
+  ~Bstr() { ::SysFreeString(text); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  const BSTR text;
+};
+
 bool IsElevated() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
@@ -75,12 +84,11 @@ bool OpenAsDesktopUser(const wchar_t* address) {
   if (FAILED(::CoCreateInstance(kShellWindows, nullptr, CLSCTX_ALL, __uuidof(IShellWindows), windows.OutVoid()))) {
     return false;
   }
-  const Variant desktopFolder(CSIDL_DESKTOP), none;
+  Variant desktopFolder(CSIDL_DESKTOP), none;
   long window = 0;
   ComRef<IDispatch> desktop;
   // S_FALSE, with no object, where there is no desktop window.
-  if (windows->FindWindowSW(const_cast<Variant*>(&desktopFolder), const_cast<Variant*>(&none), SWC_DESKTOP, &window,
-                            SWFO_NEEDDISPATCH, desktop.Out()) != S_OK) {
+  if (windows->FindWindowSW(&desktopFolder, &none, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, desktop.Out()) != S_OK) {
     return false;
   }
   ComRef<IServiceProvider> services;
@@ -97,16 +105,11 @@ bool OpenAsDesktopUser(const wchar_t* address) {
       FAILED(application.As(shell))) {
     return false;
   }
-  const BSTR file = ::SysAllocString(address);
-  if (!file) {
-    return false;
-  }
   // A browser that honoured SW_HIDE would start invisible, and the button
   // would seem to do nothing.
+  const Bstr file(address);
   const Variant show(SW_SHOWNORMAL);
-  const HRESULT result = shell->ShellExecute(file, none, none, none, show);
-  ::SysFreeString(file);
-  return SUCCEEDED(result);
+  return file.text && SUCCEEDED(shell->ShellExecute(file.text, none, none, none, show));
 }
 
 }  // namespace
