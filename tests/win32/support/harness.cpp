@@ -118,7 +118,7 @@ bool MayChangeMachine() {
 // symbolic link to a folder as one.
 bool CreateLink(const std::wstring& link, const std::wstring& target) {
   fs::create_directories(fs::path(link).parent_path());
-  const bool folder = ::GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY;
+  const bool folder = (::GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
   return RunUntil(
       UnderWine() ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
                   : L"cmd /c mklink " + std::wstring(folder ? L"/J " : L"") + L"\"" + link + L"\" \"" + target + L"\"",
@@ -127,7 +127,7 @@ bool CreateLink(const std::wstring& link, const std::wstring& target) {
 
 void RemoveLink(const std::wstring& link) {
   // Wine's RemoveDirectoryW would remove the link's target instead.
-  const bool folder = ::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_DIRECTORY;
+  const bool folder = (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
   UnderWine() ? void(RunUntil(L"/bin/rm \"" + Unix(link) + L"\"", link, false))
   : folder    ? void(::RemoveDirectoryW(link.c_str()))
               : void(::DeleteFileW(link.c_str()));
