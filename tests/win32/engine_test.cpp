@@ -159,8 +159,7 @@ std::wstring FolderOf(const std::wstring& pattern) { return pattern.substr(0, pa
 
 HANDLE WINAPI Open(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                    DWORD flags, HANDLE model) {
-  if ((flags & (SECURITY_SQOS_PRESENT | SECURITY_CONTEXT_TRACKING | SECURITY_EFFECTIVE_ONLY | 0x30000)) !=
-      (SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)) {
+  if ((flags & SECURITY_VALID_SQOS_FLAGS) != (SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)) {
     openedImpersonable.push_back(path);
   }
   return ::CreateFileW(path, access, share, security, disposition, flags, model);

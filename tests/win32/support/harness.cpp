@@ -49,9 +49,11 @@ bool RunUntil(std::wstring command, const std::wstring& path, bool exists) {
 // Wine lists a link to a file as a plain file: it is one whose final path is
 // not its own.
 bool IsFileLinkUnderWine(const std::wstring& path) {
+  if (!UnderWine()) {
+    return false;
+  }
   const UniqueFile file(::CreateFileW(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-  return UnderWine() && file &&
-         ::CompareStringOrdinal(RealPath(file.Get()).c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL;
+  return file && ::CompareStringOrdinal(RealPath(file.Get()).c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
 // Read-only files are removed too. (std::filesystem cannot tell the size of a
