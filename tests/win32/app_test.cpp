@@ -1,6 +1,6 @@
 // The real Zelquist.exe driven from a second process, for what only it can
-// show: start-up, each command by its key, every way of closing, and the file
-// as shipped. And the window built in this process from the program's
+// show: start-up, each command by its key, every way of closing, the browser
+// it starts. And the window built in this process from the program's
 // own resources, for what another process cannot see under Wine (its icons).
 #include <gtest/gtest.h>
 
@@ -66,30 +66,6 @@ TEST(MainWindow, HasTheDocumentedControlsIconsAndALogWithoutLimit) {
     ICONINFO info{};
     EXPECT_FALSE(::GetIconInfo(icon, &info)) << "the icons go with the window";
   }
-}
-
-std::string ManifestOf(HMODULE module) {
-  const HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-  return found ? std::string(static_cast<const char*>(::LockResource(::LoadResource(module, found))),
-                             ::SizeofResource(module, found))
-               : "(no manifest)";
-}
-
-// The exe as a user downloads it, loaded as a resource file and not run:
-// Windows reads its manifest at start-up (Wine ignores most of it). The
-// program is built for the tests' own architecture: x86 as shipped, or x64.
-TEST(Program, AsShippedAsksForTheHighestRightsAndTheTestsForNone) {
-  const HMODULE exe = ::LoadLibraryExW(AppDriver::ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  ASSERT_TRUE(exe);
-  const std::string manifest = ManifestOf(exe);
-  ::FreeLibrary(exe);
-  for (const char* part : {"level=\"highestAvailable\"", "uiAccess=\"false\"",
-                           "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                           sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\""}) {
-    EXPECT_NE(manifest.find(part), std::string::npos) << part;
-  }
-  EXPECT_NE(ManifestOf(nullptr).find("level=\"asInvoker\""), std::string::npos)
-      << "only the program asks for the highest rights, not the tests";
 }
 
 // A first copy, started hidden: placed before it is shown, as the starter
