@@ -1,10 +1,11 @@
 // The calls through which a run meets the shell and the file system, gathered
-// so that tests can replace one of them for a fault that a real system cannot be
-// made to produce on demand: a failing folder query, a listing that fails part
-// way, a search that cannot start, a short read, a failed seek or write, a file
-// whose final path or link count cannot be read, memory for a file's content
-// that cannot be had (which a 64-bit process cannot be made short of); and to
-// see what every open asks for, which Wine does not honour.
+// so that tests can make faults that a real system cannot be made to produce
+// on demand: each call of a run failing in turn (a folder query, an open, a
+// listing, a final path or link count, a read, a seek, a write, memory for a
+// file's content, which a 64-bit process cannot be made short of), a root
+// whose final path keeps growing, an entry listed as a link, a folder swapped
+// for a link mid-run; and to see what every open asks for, which Wine does not
+// honour.
 #pragma once
 
 #include <cstddef>

@@ -264,7 +264,7 @@ void PrintTo(const Box& box, std::ostream* out) {
   *out << kIcons[static_cast<int>(box.icon)] << ": " << Utf8(box.text);
 }
 
-BoxResponder::BoxResponder(HWND owner, std::deque<int> answers, bool released)
+BoxResponder::BoxResponder(HWND owner, std::deque<int> answers, std::optional<bool> released)
     : owner_(owner),
       answers_(std::move(answers)),
       released_(released),
@@ -316,10 +316,11 @@ void BoxResponder::OnActivate(HWND box) {
   // pattern or a missing file cannot be opened this way in any case.
   const std::wstring path = close != std::wstring::npos ? text.substr(open + 1, close - open - 1) : L"";
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    EXPECT_EQ(!!UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)), released_)
-        << (released_ ? "a file the run did not choose, still held while the box is up"
-                      : "reported after the file was released");
+  if (released_ && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    EXPECT_EQ(!!UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)),
+              *released_)
+        << (*released_ ? "a file the run did not choose, still held while the box is up"
+                       : "reported after the file was released");
   }
   if (close != std::wstring::npos || icon == Icon::Information) {
     // The box's detail follows an empty line; in the log it is the next line.

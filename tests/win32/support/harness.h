@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -121,11 +122,12 @@ void PrintTo(const Box& box, std::ostream* out);
 // OK), and records each. Checks what holds for every box of the program: its
 // caption, its owner (disabled while it is up), Cancel on the warning alone,
 // that a file it names in quotes cannot be opened while it is up (or, with
-// released, that it can: a file the run did not choose), and that a box naming
-// a file, like the closing hint, comes after its own log lines.
+// released, that it can: a file the run did not choose; with none, either),
+// and that a box naming a file, like the closing hint, comes after its own
+// log lines.
 class BoxResponder {
  public:
-  BoxResponder(HWND owner, std::deque<int> answers, bool released = false);
+  BoxResponder(HWND owner, std::deque<int> answers, std::optional<bool> released = false);
   ~BoxResponder();
   BoxResponder(const BoxResponder&) = delete;
   BoxResponder& operator=(const BoxResponder&) = delete;
@@ -137,7 +139,7 @@ class BoxResponder {
 
   HWND owner_;
   std::deque<int> answers_;
-  bool released_;
+  std::optional<bool> released_;
   std::vector<Box> seen_;
   HWND answered_ = nullptr;
   HHOOK hook_;
