@@ -273,6 +273,7 @@ BoxResponder::BoxResponder(HWND owner, std::deque<int> answers, std::optional<bo
 }
 
 BoxResponder::~BoxResponder() {
+  EXPECT_EQ(answered_, nullptr) << "a box is still up";
   ::UnhookWindowsHookEx(hook_);
   active = nullptr;
 }

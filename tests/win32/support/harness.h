@@ -123,8 +123,8 @@ void PrintTo(const Box& box, std::ostream* out);
 // caption, its owner (disabled while it is up), Cancel on the warning alone,
 // that a file it names in quotes cannot be opened while it is up (or, with
 // released, that it can: a file the run did not choose; with none, either),
-// and that a box naming a file, like the closing hint, comes after its own
-// log lines.
+// that a box naming a file, like the closing hint, comes after its own log
+// lines, and that none is left up when it goes.
 class BoxResponder {
  public:
   BoxResponder(HWND owner, std::deque<int> answers, std::optional<bool> released = false);
