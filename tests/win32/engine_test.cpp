@@ -519,10 +519,11 @@ TEST(Run, KeepsItsPromisesWhicheverSystemCallFails) {
     searchError = restore ? ERROR_NO_MORE_FILES : ERROR_ACCESS_DENIED;
     std::vector<const char*> calls;
     for (size_t n = 0; n <= calls.size(); ++n) {
-      const std::string label = (restore ? "Restore" : "Remove") + std::string(" with call ") + std::to_string(n) +
-                                " (" + (n ? calls[n - 1] : "none") + ") failing";
+      static char label[96];  // for the watchdog too, which may read it after this run
+      std::snprintf(label, sizeof label, "%s with call %zu (%s) failing", restore ? "Restore" : "Remove", n,
+                    n ? calls[n - 1] : "none");
       SCOPED_TRACE(label);
-      Progress(label.c_str());
+      Progress(label);
       const auto content = [&](const std::wstring& file, bool renamed) {
         return Bytes(file == files[1] ? Plain : restore == renamed ? Names : Markers);
       };
