@@ -8,13 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iterator>
 #include <optional>
 #include <regex>
 #include <string_view>
 #include <vector>
 
-#include "engine/config_rewrite.h"
 #include "engine/run_driver.h"
 #include "tests/win32/support/harness.h"
 
