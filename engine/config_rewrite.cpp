@@ -92,18 +92,13 @@ bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, 
     return report(L"Failed to open");
   }
   FILE_STANDARD_INFO info{};
-  switch (IdentityOf(calls, file.Get(), expectedFinalPath, info)) {
-    case Identity::Other:
-      // Not the file that was listed: one the run did not choose, which it
-      // must not keep locked while the box waits for the user.
-      file.Reset();
-      return report(L"Failed to open");
-    case Identity::Unknown:
-      return report(L"Failed to open");
-    case Identity::Listed:
-      break;
+  const Identity identity = IdentityOf(calls, file.Get(), expectedFinalPath, info);
+  if (identity == Identity::Other) {
+    // Not the file that was listed: one the run did not choose, which it must
+    // not keep locked while the box waits for the user.
+    file.Reset();
   }
-  if (info.EndOfFile.HighPart != 0) {
+  if (identity != Identity::Listed || info.EndOfFile.HighPart != 0) {
     return report(L"Failed to open");
   }
   const DWORD size = info.EndOfFile.LowPart;
