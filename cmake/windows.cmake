@@ -28,6 +28,12 @@ if(MSVC)
   if(ZQ_X86)
     list(APPEND ZQ_EXE_LINK_FLAGS /SAFESEH)
   endif()
+  # The loader finds the exe's own imports in the system folder alone, never
+  # beside a downloaded exe. Visual C++'s linker only: lld-link (the clang-cl
+  # check here) has no such option.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "MSVC")
+    list(APPEND ZQ_EXE_LINK_FLAGS /DEPENDENTLOADFLAG:0x800)
+  endif()
   # The resource script carries the manifest; the linker's own would be a second one.
   set(ZQ_MANIFEST_IN_RESOURCES /MANIFEST:NO)
   set(ZQ_WIDE_ENTRY "")
@@ -74,10 +80,12 @@ endfunction()
 
 set(ZQ_CORE_SOURCES
   ${ZQ_PORTABLE_SOURCES}
+  engine/checked_open.cpp
   engine/config_rewrite.cpp
   engine/run_driver.cpp
   ui/activity_log.cpp
   ui/internal_error_box.cpp
+  ui/hardening.cpp
   ui/home_page.cpp
   ui/main_dialog.cpp
   ui/placement.cpp

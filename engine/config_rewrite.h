@@ -11,16 +11,9 @@
 // False after a failure that has already been logged and shown in an error box;
 // modified stays false then.
 //
-// The open file must also be the very file that was meant: reached by exactly
-// expectedFinalPath (not through a link) and with a single link (not a second
-// name of a file elsewhere). A file shown to be another one is released before
-// its failure is reported; one whose final path or link count cannot be read is
-// reported while held. Either fails like a file that cannot be opened, and is
-// never read or written.
+// path is the file's name in every report. The file is opened by checkedPath,
+// a final path in the "\\?\" form, and only if it lies at exactly that path,
+// is no link and has no second name; any other fails like a file that cannot
+// be opened, and is never read, written or held.
 bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
-                       const wchar_t* expectedFinalPath, const SystemCalls& calls = {});
-
-// The path that the system resolved an open handle to, links followed
-// ("\\?\C:\..."), however long; false when it cannot tell, or when the path
-// grew again between the call that sized it and the call that read it.
-bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls = {});
+                       const std::wstring& checkedPath, const SystemCalls& calls = {});

@@ -3,8 +3,8 @@
 #include <cwchar>
 #include <string_view>
 
+#include "engine/checked_open.h"
 #include "engine/config_rewrite.h"
-#include "engine/unique_handle.h"
 #include "res/resource.h"
 #include "ui/activity_log.h"
 
@@ -43,17 +43,6 @@ bool HasXmlExtension(const wchar_t* name) {
 
 bool IsDotOrDotDot(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
 
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-// A final path with a path below it: exactly one separator between them,
-// whether or not the final path ends in one (as a drive's or a share's root does).
-std::wstring Below(const std::wstring& finalPath, const wchar_t* below) {
-  const bool separated = !finalPath.empty() && finalPath.back() == L'\\';
-  return finalPath + (separated ? below + 1 : below);
-}
-
 void ReportSearchFailure(const std::wstring& pattern, HWND owner, HWND log) {
   ReportFileError(pattern, nullptr, owner, log, L"Failed to search");
 }
@@ -64,20 +53,24 @@ void LogFailedFile(const std::wstring& path, HWND log) {
   AppendLogLine(log, L"Aborted.");
 }
 
-// A file that is refused before it is opened.
-void FailFile(const std::wstring& path, HWND owner, HWND log) {
+// The one form for anything that is not what its path names (a link, a file
+// or folder elsewhere, a second name of a file elsewhere) or whose identity
+// cannot be told, wherever the run meets it: the device root or a folder
+// above it, a device folder, a device file, the user's file or a folder above
+// it. It was never opened for its content, and it ends the run.
+void Refuse(const std::wstring& path, HWND owner, HWND log) {
   ReportFileError(path, nullptr, owner, log, L"Failed to open");
   LogFailedFile(path, log);
 }
 
 // Both return true when the run goes on, false when it must stop (the failure
 // has been logged and shown already). count is raised by one per file written.
-// finalPath is where the file must really be: a file opened anywhere else
-// fails the run unread.
-bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool restore, int& count,
-                      const std::wstring& finalPath, const SystemCalls& calls) {
+// checkedPath is where the file must really be, in the "\\?\" form: a file
+// found anywhere else fails the run unread.
+bool UpdateConfigFile(const std::wstring& path, const std::wstring& checkedPath, HWND owner, HWND log, bool restore,
+                      int& count, const SystemCalls& calls) {
   bool modified = false;
-  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified, finalPath.c_str(), calls)) {
+  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified, checkedPath, calls)) {
     LogFailedFile(path, log);
     return false;
   }
@@ -88,57 +81,51 @@ bool UpdateConfigFile(const std::wstring& path, HWND owner, HWND log, bool resto
   return true;
 }
 
-bool UpdateDeviceFolder(const std::wstring& folder, HWND owner, HWND log, bool restore, int& count,
-                        const std::wstring& finalFolder, const SystemCalls& calls) {
-  const std::wstring pattern = folder + L"\\*.xml";
-  WIN32_FIND_DATAW entry{};
-  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
-  if (!search) {
-    // ERROR_FILE_NOT_FOUND (no *.xml here) or a folder that cannot be read is
-    // skipped without a word; only a search that starts out empty-handed with
-    // "no more files" is a failure.
-    if (::GetLastError() == ERROR_NO_MORE_FILES) {
-      ReportSearchFailure(pattern, owner, log);
+// folder names the device folder in the log; finalFolder is where it must
+// really be.
+bool UpdateDeviceFolder(const std::wstring& folder, const std::wstring& finalFolder, HWND owner, HWND log, bool restore,
+                        int& count, const SystemCalls& calls) {
+  HeldFolder held(calls);
+  switch (held.Open(finalFolder)) {
+    case Check::Missing:
+      return true;  // passed by, like a folder that cannot be searched
+    case Check::Refused:
+      Refuse(folder, owner, log);
       return false;
-    }
-    return true;
+    case Check::Passed:
+      break;
   }
-  do {
+  const auto listing = held.List(L"\\*.xml", [&](const WIN32_FIND_DATAW& entry) {
     if (!HasXmlExtension(entry.cFileName)) {
-      continue;
+      return true;
     }
     const std::wstring name = std::wstring(L"\\") + entry.cFileName;
     if (IsLink(entry)) {
-      FailFile(folder + name, owner, log);
+      Refuse(folder + name, owner, log);
       return false;
     }
-    if (IsDirectory(entry)) {
-      continue;
-    }
-    if (!UpdateConfigFile(folder + name, owner, log, restore, count, finalFolder + name, calls)) {
+    return IsDirectory(entry) || UpdateConfigFile(folder + name, held.Path() + name, owner, log, restore, count, calls);
+  });
+  switch (listing) {
+    case HeldFolder::Listing::Failed:
+      // A search that starts out empty-handed with "no more files", or that
+      // breaks off. ERROR_FILE_NOT_FOUND (no *.xml here) or a folder that
+      // cannot be read is passed by without a word.
+      ReportSearchFailure(folder + L"\\*.xml", owner, log);
       return false;
-    }
-  } while (calls.findNextFile(search.Get(), &entry));
-
-  if (::GetLastError() != ERROR_NO_MORE_FILES) {
-    ReportSearchFailure(pattern, owner, log);
-    return false;
+    case HeldFolder::Listing::Stopped:
+      return false;
+    default:
+      return true;
   }
-  return true;
-}
-
-// A folder opened to ask where it really is, with the access and sharing given;
-// its content is not read through this handle.
-UniqueFile OpenFolder(const std::wstring& folder, DWORD access, DWORD share, const SystemCalls& calls) {
-  return UniqueFile(calls.createFile(folder.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
-                                     nullptr));
 }
 
 // The final path of a folder, links followed; false when it cannot be opened
 // or its final path read.
 bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const SystemCalls& calls) {
-  const UniqueFile handle = OpenFolder(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, calls);
+  const UniqueFile handle(calls.createFile(
+      folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
   return handle && FinalPathOf(handle.Get(), finalPath, calls);
 }
 
@@ -148,63 +135,52 @@ bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const 
 Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, HWND owner, HWND log, bool restore,
                     int& count, const SystemCalls& calls) {
   const std::wstring pattern = root + L"\\*";
-  // Every failure, once reported (by UpdateDeviceFolder or here), ends the run
-  // with its summary.
+  // Every failure, once reported (below or further down), ends the run with
+  // its summary.
   const auto failed = [&] {
     ReportRunSummary(false, log, count);
     return Walk::Failed;
   };
-  // Checked before it is listed, and held, shared for reading and writing but
-  // not for deletion, until the walk is over: the root that is listed is the
-  // one that was checked, and it cannot be moved away meanwhile (an open with
-  // no access at all would not hold it). A root that cannot be opened
-  // (missing, unreadable) cannot be searched.
-  const UniqueFile held = OpenFolder(root, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, calls);
-  if (!held) {
-    ReportSearchFailure(pattern, owner, log);
-    return failed();
-  }
-  // Where the root really is: a device file must be found right below it,
-  // whatever may have been swapped in since its folder was listed. Without it
-  // no device file could be told from an impostor.
-  std::wstring finalCommon, finalRoot;
-  if (!FinalFolderPath(commonFolder, finalCommon, calls) || !FinalPathOf(held.Get(), finalRoot, calls)) {
-    ReportFileError(root, nullptr, owner, log, L"Failed to open");
-    return failed();
-  }
   // The run has the highest rights the user has, and a standard user may have
   // made the vendor's folders: any of them a link would lead the run to files
   // of that user's choosing. Only the root that lies, link-free, where the
-  // common folder itself is counts; any other is not searched.
-  if (!SamePath(finalRoot, Below(finalCommon, kDeviceRoot))) {
-    ReportSearchFailure(pattern, owner, log);
+  // common folder itself is counts, and it is held until the walk is over.
+  std::wstring finalCommon;
+  if (!FinalFolderPath(commonFolder, finalCommon, calls)) {
+    Refuse(root, owner, log);
     return failed();
   }
-  WIN32_FIND_DATAW entry{};
-  UniqueFind search(calls.findFirstFile(pattern.c_str(), &entry));
-  if (!search) {
-    ReportSearchFailure(pattern, owner, log);
-    return failed();
+  HeldFolder held(calls);
+  switch (held.Open(Below(finalCommon, kDeviceRoot))) {
+    case Check::Missing:  // missing or unreadable: it cannot be searched
+      ReportSearchFailure(pattern, owner, log);
+      return failed();
+    case Check::Refused:
+      Refuse(root, owner, log);
+      return failed();
+    case Check::Passed:
+      break;
   }
-  do {
+  const auto listing = held.List(L"\\*", [&](const WIN32_FIND_DATAW& entry) {
     if (!IsDirectory(entry) || IsDotOrDotDot(entry.cFileName)) {
-      continue;
+      return true;
     }
-    const std::wstring folder = root + L"\\" + entry.cFileName;
+    const std::wstring name = std::wstring(L"\\") + entry.cFileName;
     if (IsLink(entry)) {
-      ReportFileError(folder, nullptr, owner, log, L"Failed to open");
-      return failed();
+      Refuse(root + name, owner, log);
+      return false;
     }
-    if (!UpdateDeviceFolder(folder, owner, log, restore, count, finalRoot + L"\\" + entry.cFileName, calls)) {
+    return UpdateDeviceFolder(root + name, held.Path() + name, owner, log, restore, count, calls);
+  });
+  switch (listing) {
+    case HeldFolder::Listing::Done:
+      return Walk::Done;
+    case HeldFolder::Listing::Stopped:
       return failed();
-    }
-  } while (calls.findNextFile(search.Get(), &entry));
-
-  if (::GetLastError() != ERROR_NO_MORE_FILES) {
-    ReportSearchFailure(pattern, owner, log);
-    return failed();
+    default:
+      ReportSearchFailure(pattern, owner, log);
+      return failed();
   }
-  return Walk::Done;
 }
 
 // The user's own file, last, and only where it lies, link-free, where the
@@ -217,10 +193,10 @@ bool UpdateUserFile(const std::wstring& appData, HWND owner, HWND log, bool rest
   const std::wstring path = appData + kUserFile;
   std::wstring finalAppData;
   if (!FinalFolderPath(appData, finalAppData, calls)) {
-    FailFile(path, owner, log);
+    Refuse(path, owner, log);
     return false;
   }
-  return UpdateConfigFile(path, owner, log, restore, count, Below(finalAppData, kUserFile), calls);
+  return UpdateConfigFile(path, Below(finalAppData, kUserFile), owner, log, restore, count, calls);
 }
 
 // Copies the shell's answer for one folder; false when it has none.

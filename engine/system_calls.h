@@ -4,8 +4,8 @@
 // listing, a final path or link count, a read, a seek, a write, memory for a
 // file's content, which a 64-bit process cannot be made short of), a root
 // whose final path keeps growing, an entry listed as a link, a folder swapped
-// for a link mid-run; and to see what every open asks for, which Wine does not
-// honour.
+// for a link mid-run; and to see what every open and reopen asks for, which
+// Wine does not honour.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +22,7 @@ inline unsigned char* AllocateContent(size_t size) { return new (std::nothrow) u
 struct SystemCalls {
   decltype(&::SHGetFolderPathW) getFolderPath = &::SHGetFolderPathW;
   decltype(&::CreateFileW) createFile = &::CreateFileW;
+  decltype(&::ReOpenFile) reOpenFile = &::ReOpenFile;
   decltype(&::FindFirstFileW) findFirstFile = &::FindFirstFileW;
   decltype(&::FindNextFileW) findNextFile = &::FindNextFileW;
   decltype(&::GetFinalPathNameByHandleW) getFinalPathName = &::GetFinalPathNameByHandleW;

@@ -8,11 +8,17 @@
 #include <shldisp.h>
 #include <shlobj.h>
 
+#include <string>
+
 #include "engine/unique_handle.h"
+#include "ui/activity_log.h"
 
 namespace {
 
 constexpr wchar_t kHomePage[] = L"https://github.com/zelquist/zelquist";
+constexpr wchar_t kNoBrowser[] =
+    L"Zelquist runs with administrator rights, so it does not start your browser itself. To see the program's "
+    L"home page, open this address in your browser:\n\n";
 
 // Spelt out here: the import library that holds them brings 35 KiB of others.
 constexpr CLSID kShellWindows = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
@@ -64,6 +70,8 @@ struct Bstr {
   const BSTR text;
 };
 
+}  // namespace
+
 bool IsElevated() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
@@ -76,12 +84,14 @@ bool IsElevated() {
          elevation.TokenIsElevated != 0;
 }
 
-// Has the desktop's shell (the one the user logged on with, at their own
-// rights) open the address: its window, the folder view behind the desktop, and
-// that view's shell object, whose ShellExecute runs in the desktop's process.
+// The desktop's window, the folder view behind it, and that view's shell
+// object, whose ShellExecute runs in the desktop's process.
 bool OpenAsDesktopUser(const wchar_t* address) {
   ComRef<IShellWindows> windows;
-  if (FAILED(::CoCreateInstance(kShellWindows, nullptr, CLSCTX_ALL, __uuidof(IShellWindows), windows.OutVoid()))) {
+  // Only the shell's own process may answer: an in-process server, which the
+  // user's part of the registry could name, would load into ours.
+  if (FAILED(::CoCreateInstance(kShellWindows, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
+                                windows.OutVoid()))) {
     return false;
   }
   Variant desktopFolder(CSIDL_DESKTOP), none;
@@ -112,15 +122,20 @@ bool OpenAsDesktopUser(const wchar_t* address) {
   return file.text && SUCCEEDED(shell->ShellExecute(file.text, none, none, none, show));
 }
 
-}  // namespace
-
-void OpenHomePage() {
-  if (IsElevated() && OpenAsDesktopUser(kHomePage)) {
+void OpenHomePage(HWND owner, bool elevated, decltype(&::ShellExecuteExW) shellExecute,
+                  decltype(&OpenAsDesktopUser) askDesktop) {
+  if (elevated) {
+    // The handler that ShellExecuteExW would run comes from the user's own
+    // part of the registry, which any program of theirs may change: never run
+    // it with our rights. The address is shown instead, to be copied (Ctrl+C).
+    if (!askDesktop(kHomePage)) {
+      ShowMessage(owner, (std::wstring(kNoBrowser) + kHomePage).c_str(), MB_ICONINFORMATION);
+    }
     return;
   }
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   info.lpFile = kHomePage;
   info.nShow = SW_SHOWNORMAL;
-  ::ShellExecuteExW(&info);  // the shell shows its own error, if any
+  shellExecute(&info);  // the shell shows its own error, if any
 }

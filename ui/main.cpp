@@ -10,6 +10,7 @@
 #include "engine/tag_rename.h"
 #include "res/resource.h"
 #include "ui/activity_log.h"
+#include "ui/hardening.h"
 #include "ui/main_dialog.h"
 #include "ui/placement.h"
 
@@ -20,6 +21,7 @@ constexpr wchar_t kInstanceAtomName[] = L"{69E0D9AF-F884-42C7-8091-15DAF8DA8195}
 void DeleteInstanceAtom() noexcept;
 
 ATOM AddInstanceAtom() noexcept {
+  HardenProcess();                                        // before anything can load a DLL or open a path
   EnsureTagLocale();                                      // the locale is set up first, then the atom
   const ATOM atom = ::GlobalAddAtomW(kInstanceAtomName);  // 0 on failure; nothing to report
   std::atexit(DeleteInstanceAtom);

@@ -51,7 +51,7 @@ INT_PTR OnCommand(HWND hwnd, WPARAM wParam) {
       ::DestroyWindow(hwnd);
       return TRUE;
     case IDC_UPDATES:
-      OpenHomePage();
+      OpenHomePage(hwnd, IsElevated());
       return TRUE;
     case IDC_REMOVE:
       RunOverrideUpdate(hwnd, false);

@@ -6,12 +6,12 @@
 
 #include <cstdlib>
 #include <functional>
-#include <thread>
 
 #include <shlobj.h>
 
 #include "tests/win32/support/harness.h"
 #include "ui/activity_log.h"
+#include "ui/hardening.h"
 #include "ui/home_page.h"
 
 namespace {
@@ -144,18 +144,56 @@ struct StandInBrowser {
 
 constexpr char kOpened[] = "https://github.com/zelquist/zelquist shown 1 by ";
 
-// Where the desktop's shell cannot be asked (here COM was never set up on the
-// calling thread: a real failure of the first step), the program starts the
-// browser itself, as itself.
-TEST(Updates, StartsTheBrowserItselfWhereTheDesktopShellCannotBeAsked) {
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Empty() { return nullptr; }
+  static void Close(Handle module) { ::FreeLibrary(module); }
+};
+using UniqueModule = UniqueHandle<ModuleTraits>;
+
+BOOL WINAPI RefuseToStart(SHELLEXECUTEINFOW*) {
+  ADD_FAILURE() << "the browser was started by the elevated program";
+  return FALSE;
+}
+// Wine's desktop shell cannot be made to refuse on demand: through Wine's
+// implicit multithreaded apartment even a thread without COM reaches it.
+bool DesktopUnreachable(const wchar_t*) { return false; }
+
+// Elevated, the program leaves the browser to the desktop's shell; where that
+// cannot be asked, it starts nothing and shows the address in a box that the
+// window owns. Not elevated, it starts the browser itself.
+TEST(Updates, StartsNoBrowserElevatedAndTheUsersOwnOtherwise) {
   if (!UnderWine()) {
     GTEST_SKIP() << "on Windows the browser is the user's own";
   }
   const StandInBrowser browser;
   ASSERT_FALSE(HasFailure());
-  std::thread(OpenHomePage).join();
+  {
+    const MainWindow window;
+    const BoxResponder boxes(window, {});
+    OpenHomePage(window, true, &RefuseToStart, &DesktopUnreachable);
+    EXPECT_EQ(boxes.Seen(), (std::vector<Box>{{Icon::Information, kNoBrowser}}));
+  }
+  OpenHomePage(nullptr, false);
   const std::string expected = kOpened + std::string("win32_tests.exe");
   EXPECT_EQ(browser.Opened(expected), expected);
+}
+
+// A DLL beside the program, where a download lands, is never loaded in place
+// of a system one. (The redirection guard is asked for too; Wine accepts it
+// without enforcing anything, so only Windows can read it back.)
+TEST(Program, LoadsDllsFromTheSystemFolderAlone) {
+  ASSERT_TRUE(UniqueModule(::LoadLibraryW(L"other_dll.dll")))
+      << "the planted DLL beside the tests is found before hardening, or this proves nothing";
+  const Hardening done = HardenProcess();
+  EXPECT_TRUE(done.systemDllsOnly);
+  EXPECT_FALSE(UniqueModule(::LoadLibraryW(L"other_dll.dll"))) << "loaded from beside the program";
+  const auto read = reinterpret_cast<BOOL(WINAPI*)(HANDLE, PROCESS_MITIGATION_POLICY, PVOID, SIZE_T)>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
+  PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
+  if (!UnderWine() && read && read(::GetCurrentProcess(), ProcessRedirectionTrustPolicy, &policy, sizeof policy)) {
+    EXPECT_EQ(policy.EnforceRedirectionTrust != 0, done.redirectionGuard);
+  }
 }
 
 TEST(Program, RunsEachCommandByKey) {

@@ -7,10 +7,8 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
-#include "engine/config_rewrite.h"
+#include "engine/checked_open.h"
 #include "ui/main_dialog.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +27,30 @@ std::wstring Unix(const std::wstring& path) {
   return std::wstring(name.begin(), name.end());
 }
 
+// The handles this process holds, from the system's list of all handles,
+// which Wine keeps short: Wine answers GetProcessHandleCount with 0 (measured).
+std::vector<HANDLE> HandlesUnderWine() {
+  struct Handle {  // of 28 bytes in a 32-bit process, 40 in a 64-bit one
+    void* object;
+    ULONG_PTR process, value;
+    ULONG access, indexes, attributes, reserved;
+  };
+  static_assert(sizeof(Handle) == (sizeof(void*) == 4 ? 28 : 40));
+  const auto query = reinterpret_cast<LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*)>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  std::vector<ULONG_PTR> list(1 << 18);  // how many, a reserved word, the handles
+  // 64: SystemExtendedHandleInformation
+  EXPECT_EQ(query(64, list.data(), static_cast<ULONG>(list.size() * sizeof list[0]), nullptr), 0) << "no handle list";
+  const auto* handles = reinterpret_cast<const Handle*>(&list[2]);
+  std::vector<HANDLE> own;
+  for (size_t i = 0; i < list[0]; ++i) {
+    if (handles[i].process == ::GetCurrentProcessId()) {
+      own.push_back(reinterpret_cast<HANDLE>(handles[i].value));
+    }
+  }
+  return own;
+}
+
 // Runs a command line until path exists (or, with exists false, is gone);
 // false if it never does. Wine cannot wait for a Unix process, so there the
 // effect alone is waited for.
@@ -36,11 +58,20 @@ bool RunUntil(std::wstring command, const std::wstring& path, bool exists) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
+  const std::vector<HANDLE> before = UnderWine() ? HandlesUnderWine() : std::vector<HANDLE>{};
   if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                         &process)) {
     return false;
   }
-  const UniqueKernelHandle thread(process.hThread), child(process.hProcess);
+  // Wine starts a Unix program with no process handle, leaves the thread's
+  // unset, and keeps a handle to the program's file for good (measured): that
+  // one is closed here.
+  const UniqueKernelHandle thread(process.hProcess ? process.hThread : nullptr), child(process.hProcess);
+  for (const HANDLE handle : UnderWine() ? HandlesUnderWine() : std::vector<HANDLE>{}) {
+    if (std::find(before.begin(), before.end(), handle) == before.end()) {
+      UniqueKernelHandle{handle};
+    }
+  }
   const auto there = [&] { return (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; };
   Eventually([&] { return there() || (!UnderWine() && ::WaitForSingleObject(child.Get(), 0) == WAIT_OBJECT_0); });
   return there();
@@ -52,7 +83,7 @@ bool IsFileLinkUnderWine(const std::wstring& path) {
   if (!UnderWine()) {
     return false;
   }
-  const UniqueFile file(::CreateFileW(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+  const UniqueFile file(::CreateFileW(Extended(path).c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr));
   return file && ::CompareStringOrdinal(RealPath(file.Get()).c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
@@ -60,7 +91,7 @@ bool IsFileLinkUnderWine(const std::wstring& path) {
 // file of 4 GiB here.)
 void RemoveTree(const std::wstring& path, bool linksOnly) {
   WIN32_FIND_DATAW entry{};
-  UniqueFind search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+  UniqueFind search(::FindFirstFileW(Extended(path + L"\\*").c_str(), &entry));
   for (bool more = !!search; more; more = ::FindNextFileW(search.Get(), &entry)) {
     const std::wstring name = entry.cFileName, child = path + L"\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT || IsFileLinkUnderWine(child)) {
@@ -70,13 +101,13 @@ void RemoveTree(const std::wstring& path, bool linksOnly) {
         RemoveTree(child, linksOnly);
       }
     } else if (!linksOnly) {
-      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      ::DeleteFileW(child.c_str());
+      ::SetFileAttributesW(Extended(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::DeleteFileW(Extended(child).c_str());
     }
   }
   search.Reset();
   if (!linksOnly) {
-    ::RemoveDirectoryW(path.c_str());
+    ::RemoveDirectoryW(Extended(path).c_str());
   }
 }
 
@@ -89,17 +120,36 @@ std::wstring Replace(std::wstring text, const std::wstring& from, const std::wst
   return text;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(fs::path(path), std::ios::binary) << bytes;
+std::wstring Extended(const std::wstring& path) {
+  return path.size() > 2 && path[1] == L':' ? L"\\\\?\\" + path : path;
 }
 
+std::wstring Unprefixed(const std::wstring& path) { return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path; }
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+    ::CreateDirectoryW(Extended(path.substr(0, at)).c_str(), nullptr);
+  }
+  const UniqueFile file(::CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  EXPECT_TRUE(::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) << Utf8(path);
+}
+
+// "" where the file cannot be read.
 std::string ReadBytes(const std::wstring& path) {
-  std::ifstream in(fs::path(path), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  const UniqueFile file(::CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  std::string bytes(file ? ::GetFileSize(file.Get(), nullptr) : 0, '\0');
+  DWORD read = 0;
+  return file && ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ? bytes : "";
 }
 
 bool UnderWine() { return toUnix != nullptr; }
+
+size_t HandlesOpen() {
+  DWORD count = 0;
+  return UnderWine() || !::GetProcessHandleCount(::GetCurrentProcess(), &count) ? HandlesUnderWine().size() : count;
+}
 
 // Links first, and never followed: under Wine a link whose target has gone can
 // no longer be found.
@@ -133,33 +183,6 @@ void RemoveLink(const std::wstring& link) {
   UnderWine() ? void(RunUntil(L"/bin/rm \"" + Unix(link) + L"\"", link, false))
   : folder    ? void(::RemoveDirectoryW(link.c_str()))
               : void(::DeleteFileW(link.c_str()));
-}
-
-namespace {
-// Where Wine keeps the drive, as a link in the prefix.
-std::wstring DriveLink() {
-  const wchar_t* prefix = _wgetenv(L"WINEPREFIX");
-  return std::wstring(prefix ? prefix : L"") + L"/dosdevices/q:";
-}
-bool NamedByDrive(const std::wstring& folder) {
-  const UniqueFile handle(
-      ::CreateFileW(folder.c_str(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return handle && RealPath(handle.Get()) == MappedDrive::kRoot;
-}
-}  // namespace
-
-// Wine sees a drive come or go in a file's final path only a while later.
-MappedDrive::MappedDrive(const std::wstring& folder) : folder_(folder) {
-  RunUntil(L"/bin/ln -sfn \"" + Unix(folder) + L"\" \"" + DriveLink() + L"\"", kRoot, true);
-  EXPECT_TRUE(::Eventually([&] { return NamedByDrive(folder_); }))
-      << "Wine never named " << Utf8(folder) << " by the drive's root";
-}
-
-MappedDrive::~MappedDrive() {
-  RunUntil(L"/bin/rm -f \"" + DriveLink() + L"\"", kRoot, false);
-  // Until then a later folder that the file system puts in the same place
-  // would be named by it too.
-  EXPECT_TRUE(::Eventually([&] { return !NamedByDrive(folder_); }));
 }
 
 std::wstring RealPath(HANDLE handle) {
@@ -318,12 +341,12 @@ void BoxResponder::OnActivate(HWND box) {
   const std::wstring path = close != std::wstring::npos ? text.substr(open + 1, close - open - 1) : L"";
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (released_ && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    EXPECT_EQ(!!UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)),
+    EXPECT_EQ(!!UniqueFile(::CreateFileW(Extended(path).c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr)),
               *released_)
         << (*released_ ? "a file the run did not choose, still held while the box is up"
                        : "reported after the file was released");
   }
-  if (close != std::wstring::npos || icon == Icon::Information) {
+  if (close != std::wstring::npos || text == kLogout) {
     // The box's detail follows an empty line; in the log it is the next line.
     const std::wstring lines = Replace(text, L"\n\n", L"\r\n") + L"\r\n";
     const HWND log = ::GetDlgItem(owner_, kLog);

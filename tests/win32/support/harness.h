@@ -23,12 +23,20 @@ inline constexpr wchar_t kRestoring[] = L"Restoring Corvela mouse application ov
 inline constexpr wchar_t kWarning[] =
     L"Warning: Using Corvela to modify your configuration after using this program may make the changes permanent, "
     L"so that the Undo option has no effect. You may have to reinstall Corvela to restore the defaults.";
+inline constexpr wchar_t kNoBrowser[] =
+    L"Zelquist runs with administrator rights, so it does not start your browser itself. To see the program's home "
+    L"page, open this address in your browser:\n\nhttps://github.com/zelquist/zelquist";
 inline constexpr wchar_t kLogout[] =
     L"You should logout and back in again to restart Corvela with the new configuration.";
 
 std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to);
+// A drive path in the "\\?\" form, in which no name is a device's and no
+// length too long; and a path without it.
+std::wstring Extended(const std::wstring& path);
+std::wstring Unprefixed(const std::wstring& path);
 // The path that an open handle really names, without the "\\?\" before it.
 std::wstring RealPath(HANDLE handle);
+// Folders above path are made as needed.
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 
@@ -39,6 +47,8 @@ std::string ReadBytes(const std::wstring& path);
 // or a symbolic link to a file, which needs a privilege. False where none can
 // be made. Removing one never touches its target.
 bool UnderWine();
+// Kernel handles this process holds.
+size_t HandlesOpen();
 bool CreateLink(const std::wstring& link, const std::wstring& target);
 void RemoveLink(const std::wstring& link);
 // A folder that a test made, removed with everything in it on every path out
@@ -71,22 +81,6 @@ class ConfigTree {
 
  private:
   MadeFolder root_;
-};
-
-// A drive letter that names a folder for as long as it lives. Under Wine
-// alone: there the drive's root is what the final path of that folder reads,
-// as on a machine whose application data lies at the root of a drive. (A
-// substituted drive on Windows resolves to the folder's own path.)
-class MappedDrive {
- public:
-  explicit MappedDrive(const std::wstring& folder);
-  ~MappedDrive();
-  MappedDrive(const MappedDrive&) = delete;
-  MappedDrive& operator=(const MappedDrive&) = delete;
-  static constexpr wchar_t kRoot[] = L"Q:\\";
-
- private:
-  std::wstring folder_;
 };
 
 // Ends the test process when a test has made no progress for kPatience: no
