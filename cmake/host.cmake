@@ -20,5 +20,7 @@ add_subdirectory(bench)
 # C++ side of this CMake project, and the CI workflow of the public home.
 add_test(NAME msvc_side_configures COMMAND ${CMAKE_SOURCE_DIR}/scripts/msvc-check)
 add_test(NAME workflow_is_valid COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-workflow)
+# The scripts that remove folders refuse what is not theirs.
+add_test(NAME removals_refuse COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/removals-refuse)
 # The exe as shipped: reproducible, small, hardened, importing system DLLs alone.
 add_test(NAME release_exe_as_promised COMMAND ${CMAKE_SOURCE_DIR}/scripts/release-check)

@@ -182,7 +182,7 @@ TEST(Updates, StartsNoBrowserElevatedAndTheUsersOwnOtherwise) {
 // A DLL beside the program, where a download lands, is never loaded in place
 // of a system one. (The redirection guard is asked for too; Wine accepts it
 // without enforcing anything, so only Windows can read it back.)
-TEST(Program, LoadsDllsFromTheSystemFolderAlone) {
+TEST(Startup, LoadsDllsFromTheSystemFolderAlone) {
   ASSERT_TRUE(UniqueModule(::LoadLibraryW(L"other_dll.dll")))
       << "the planted DLL beside the tests is found before hardening, or this proves nothing";
   const Hardening done = HardenProcess();
@@ -214,6 +214,9 @@ TEST(Program, RunsEachCommandByKey) {
   const std::wstring file = vendor[0] + L"\\Corvela\\Devices\\PointingDevice\\M\\a.xml";
   WriteBytes(file, kNames);
   WriteBytes(vendor[1] + L"\\Corvela\\user.xml", "");
+  for (const std::wstring& folder : vendor) {
+    WriteBytes(folder + L"\\" + kMadeByTests, "");  // for the next run, should this one be killed
+  }
   ASSERT_EQ(::GlobalFindAtomW(kAtomName), 0) << "no copy of the program may be running already";
   AppDriver app;
   ASSERT_TRUE(app.Start());

@@ -52,11 +52,23 @@ size_t HandlesOpen();
 bool CreateLink(const std::wstring& link, const std::wstring& target);
 void RemoveLink(const std::wstring& link);
 // A folder that a test made, removed with everything in it on every path out
-// of the scope that holds it; links in it are removed, never followed.
-struct MadeFolder {
-  std::wstring path;
+// of the scope that holds it, or by the watchdog should the test hang; links
+// in it are removed, never followed.
+class MadeFolder {
+ public:
+  MadeFolder(std::wstring path);  // NOLINT: a path names its folder
   ~MadeFolder();
+  MadeFolder(const MadeFolder&) = delete;
+  MadeFolder& operator=(const MadeFolder&) = delete;
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  std::wstring path_;
 };
+// Removes a test's folder, links first and never followed; and every folder
+// that tests hold now.
+void RemoveFolder(const std::wstring& path);
+void RemoveMadeFolders();
 
 // Whether a test may, while it runs, touch what lies beyond its own folders
 // (the vendor's real folders, the keyboard and the cursor of the desktop):
@@ -65,7 +77,9 @@ struct MadeFolder {
 // (ZQ_TESTS_MAY_CHANGE_MACHINE=1, as on a CI runner).
 bool MayChangeMachine();
 
-// A folder of its own under the temporary directory.
+// A folder of its own under the temporary directory, marked as in use for as
+// long as this process holds it: one whose mark has gone was left by a killed
+// run, and the next run removes it (MendKilledRuns).
 class ConfigTree {
  public:
   ConfigTree();
@@ -81,14 +95,22 @@ class ConfigTree {
 
  private:
   MadeFolder root_;
+  UniqueFile inUse_;  // released, and so the mark deleted, before the folder goes
 };
 
-// Ends the test process when a test has made no progress for kPatience: no
-// row begun (Progress) and no bounded wait polling. A loop without end, or a
-// message box that nobody answered, then fails the run in seconds, naming the
-// test or row and the box that is up, rather than at ctest's time-out.
+// Each test has kTestBound to finish, well inside the time-out of its ctest
+// entry. One that has not is ended: the watchdog names it, the step it was
+// on and any message box that is up, ends the copies of the program that are
+// left running, removes the folders it made, and ends the process.
+inline constexpr ULONGLONG kTestBound = 60000;
 void StartWatchdog();
-void Progress(const char* what);
+void OnTestStart(const char* name);
+void Progress(const char* step);
+// What a run killed outright left: temporary trees whose mark has gone, and
+// on a machine the tests may change, copies of the program still running and
+// the vendor's folders that a test made (they hold kMadeByTests).
+inline constexpr wchar_t kMadeByTests[] = L"made-by-zelquist-tests";
+void MendKilledRuns();
 
 // The program's main window, created hidden in this process from its template.
 class MainWindow {

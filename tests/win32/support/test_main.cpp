@@ -3,6 +3,7 @@
 // command it was started with and the program that started it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -40,11 +41,21 @@ int main(int argc, char** argv) {
     return 0;
   }
   testing::InitGoogleTest(&argc, argv);
-  // Every test begun is progress, named after the test.
   struct Named : testing::EmptyTestEventListener {
-    void OnTestStart(const testing::TestInfo& test) override { Progress(test.name()); }
+    std::string name;
+    void OnTestStart(const testing::TestInfo& test) override {
+      name = std::string(test.test_suite_name()) + "." + test.name();
+      ::OnTestStart(name.c_str());
+    }
   };
   testing::UnitTest::GetInstance()->listeners().Append(new Named);
   StartWatchdog();
-  return RUN_ALL_TESTS();
+  MendKilledRuns();
+  const int failed = RUN_ALL_TESTS();
+  // A filter that matches nothing (a test renamed, say) is a failure, not a pass.
+  if (testing::UnitTest::GetInstance()->test_to_run_count() == 0 && !testing::GTEST_FLAG(list_tests)) {
+    std::fprintf(stderr, "win32_tests: no test matched the filter: nothing ran\n");
+    return 1;
+  }
+  return failed;
 }
