@@ -1,7 +1,8 @@
 // zelquist_driver: works a running Zelquist.exe from the command line, one step
 // per call, for the demo and the run-scale benchmark.
 //   start            start the program and wait for its window
-//   remove | undo    press the button and answer every box with OK
+//   remove | undo    press the button and answer every box with OK; exits 1
+//                    when the run showed an error
 //   log              print the activity log
 //   rect             print the window's rectangle as WxH+X+Y
 //   close            press Close and wait for the program to end
@@ -22,8 +23,9 @@ void Print(const std::wstring& text) {
 
 // Presses a run's button and answers every box with OK. The run's time counts
 // from the answer to the warning (if any) until the program is back in its
-// message loop, less the time the other boxes were up.
-void Run(const AppDriver& app, int button) {
+// message loop, less the time the other boxes were up. False when a box other
+// than the warning and the closing hint came: the run failed.
+bool Run(const AppDriver& app, int button) {
   using Clock = std::chrono::steady_clock;
   const auto since = [](Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -31,6 +33,7 @@ void Run(const AppDriver& app, int button) {
   app.Command(button);
   auto started = Clock::now();
   double boxes = 0;
+  bool failed = false;
   while (const HWND box = app.WaitForBoxOrIdle()) {
     const std::wstring text = AppDriver::BoxText(box);
     Print(L"box: " + text + L"\n");
@@ -40,9 +43,15 @@ void Run(const AppDriver& app, int button) {
       started = Clock::now();
     } else {
       boxes += since(answered);
+      failed |= text.rfind(L"You should logout", 0) != 0;
     }
   }
-  std::printf("run: %.1f ms\n", since(started) - boxes);
+  if (failed) {
+    std::printf("run failed: the program showed an error\n");
+  } else {
+    std::printf("run: %.1f ms\n", since(started) - boxes);
+  }
+  return !failed;
 }
 
 }  // namespace
@@ -58,7 +67,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"start") {
     std::printf("window visible: %.1f ms after process start\n", app.StartupMilliseconds());
   } else if (command == L"remove" || command == L"undo") {
-    Run(app, command == L"remove" ? IDC_REMOVE : IDC_UNDO);
+    status = Run(app, command == L"remove" ? IDC_REMOVE : IDC_UNDO) ? 0 : 1;
   } else if (command == L"log") {
     Print(Text(app.Control(IDC_LOG)));
   } else if (command == L"rect") {
