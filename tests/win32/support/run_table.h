@@ -72,9 +72,6 @@ struct Row {
   TEST(suite, name) { table::RunRow(table::Row{__VA_ARGS__}); }
 void RunRow(const Row& row);
 std::string Bytes(Content content);
-// The number of files that a run's summary says were modified; 0 where it
-// has none (a run cancelled or never begun).
-int Counted(const std::wstring& log);
 
 // Files of a row's tree as most rows have them.
 Entry DeviceFile(Content before, Content after = AsBefore);
