@@ -18,8 +18,8 @@ std::string Utf8(const std::wstring& text);
 // are all busy, and short enough that a fault fails the test in seconds.
 inline constexpr ULONGLONG kPatience = 20000;
 
-// Called at every poll of a bounded wait, where set: the tests' watchdog takes
-// it as a sign that a test is waiting, not stuck.
+// Called at every poll of a bounded wait, where set: the tests' watchdog says
+// so whether a test it ends was waiting.
 inline void (*g_onPoll)() = nullptr;
 
 // Polls until condition holds; false once limit milliseconds have passed,

@@ -27,23 +27,28 @@ BOOL CALLBACK PrintBox(HWND window, LPARAM) {
   return TRUE;
 }
 
-// Ends every copy of the program that tests started and left running, and
-// frees the atom that a copy ended by force still holds.
+// Ends every copy of the program that tests started and left running (any
+// window of the program's that another process shows: its main window or a
+// box), then frees the atom that a copy ended by force still holds.
 void EndPrograms() {
   if (!MayChangeMachine()) {
     return;  // a copy that runs here is the user's own
   }
-  for (HWND window; (window = ::FindWindowW(L"#32770", L"Zelquist")) != nullptr;) {
+  bool othersLeft = false;
+  for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"#32770", L"Zelquist")) != nullptr;) {
     DWORD id = 0;
     ::GetWindowThreadProcessId(window, &id);
-    const UniqueKernelHandle program(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-    std::fprintf(stderr, "win32_tests: ended a copy of the program that a test had left running\n");
-    if (id == ::GetCurrentProcessId() || !::TerminateProcess(program.Get(), 1) ||
-        ::WaitForSingleObject(program.Get(), 5000) != WAIT_OBJECT_0) {
-      break;
+    const UniqueKernelHandle program(
+        id == ::GetCurrentProcessId() ? nullptr : ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (program && ::TerminateProcess(program.Get(), 1) &&
+        ::WaitForSingleObject(program.Get(), 5000) == WAIT_OBJECT_0) {
+      std::fprintf(stderr, "win32_tests: ended a copy of the program that a test had left running\n");
+      window = nullptr;  // the list has changed: from the start again
+    } else {
+      othersLeft |= id != ::GetCurrentProcessId();
     }
   }
-  for (ATOM atom; !::FindWindowW(L"#32770", L"Zelquist") && (atom = ::GlobalFindAtomW(kAtomName)) != 0;) {
+  for (ATOM atom; !othersLeft && (atom = ::GlobalFindAtomW(kAtomName)) != 0;) {
     ::GlobalDeleteAtom(atom);
   }
 }
