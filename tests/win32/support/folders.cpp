@@ -145,10 +145,7 @@ std::wstring NewTree() {
 
 }  // namespace
 
-ConfigTree::ConfigTree()
-    : root_(NewTree()),
-      inUse_(::CreateFileW((root_.Path() + L"\\in-use").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_FLAG_DELETE_ON_CLOSE, nullptr)) {
+ConfigTree::ConfigTree() : root_(NewTree()) {
   for (const wchar_t* folder : {L"Roaming", L"ProgramData", L"Elsewhere"}) {
     ::CreateDirectoryW((root_.Path() + L"\\" + folder).c_str(), nullptr);
   }

@@ -77,9 +77,9 @@ void RemoveMadeFolders();
 // (ZQ_TESTS_MAY_CHANGE_MACHINE=1, as on a CI runner).
 bool MayChangeMachine();
 
-// A folder of its own under the temporary directory, marked as in use for as
-// long as this process holds it: one whose mark has gone was left by a killed
-// run, and the next run removes it (MendKilledRuns).
+// A folder of its own under the temporary directory, named after this process
+// (zq-PROCESS-N): one whose process is no test program that still runs was
+// left by a killed run, and the next run removes it (MendKilledRuns).
 class ConfigTree {
  public:
   ConfigTree();
@@ -95,7 +95,6 @@ class ConfigTree {
 
  private:
   MadeFolder root_;
-  UniqueFile inUse_;  // released, and so the mark deleted, before the folder goes
 };
 
 // Each test has kTestBound to finish, well inside the time-out of its ctest
@@ -106,7 +105,7 @@ inline constexpr ULONGLONG kTestBound = 60000;
 void StartWatchdog();
 void OnTestStart(const char* name);
 void Progress(const char* step);
-// What a run killed outright left: temporary trees whose mark has gone, and
+// What a run killed outright left: temporary trees whose process has gone, and
 // on a machine the tests may change, copies of the program still running and
 // the vendor's folders that a test made (they hold kMadeByTests).
 inline constexpr wchar_t kMadeByTests[] = L"made-by-zelquist-tests";

@@ -2,13 +2,16 @@
 // outright left behind.
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
+#include <set>
 
 #include "tests/win32/support/harness.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -89,15 +92,27 @@ void StartWatchdog() {
 
 void MendKilledRuns() {
   EndPrograms();
+  // The test programs that run now, by process number.
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::set<DWORD> running;
+  const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W process{};
+  process.dwSize = sizeof process;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
+       more = ::Process32NextW(snapshot.Get(), &process)) {
+    if (::lstrcmpiW(process.szExeFile, std::filesystem::path(self).filename().c_str()) == 0) {
+      running.insert(process.th32ProcessID);
+    }
+  }
   const std::filesystem::path temp = std::filesystem::temp_directory_path();
   WIN32_FIND_DATAW entry{};
   UniqueFind search(::FindFirstFileW((temp / "zq-*").c_str(), &entry));
   std::vector<std::wstring> left;
   for (bool more = !!search; more; more = ::FindNextFileW(search.Get(), &entry)) {
-    const std::wstring tree = (temp / entry.cFileName).wstring();
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        ::GetFileAttributesW((tree + L"\\in-use").c_str()) == INVALID_FILE_ATTRIBUTES) {
-      left.push_back(tree);
+        !running.count(std::wcstoul(entry.cFileName + 3, nullptr, 10))) {
+      left.push_back((temp / entry.cFileName).wstring());
     }
   }
   for (const int csidl : {CSIDL_COMMON_APPDATA, CSIDL_APPDATA}) {
