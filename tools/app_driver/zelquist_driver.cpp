@@ -43,7 +43,7 @@ bool Run(const AppDriver& app, int button) {
       started = Clock::now();
     } else {
       boxes += since(answered);
-      failed |= text.rfind(L"You should logout", 0) != 0;
+      failed = failed || text.rfind(L"You should logout", 0) != 0;
     }
   }
   if (failed) {

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   MendKilledRuns();
   const int failed = RUN_ALL_TESTS();
   // A filter that matches nothing (a test renamed, say) is a failure, not a pass.
-  if (testing::UnitTest::GetInstance()->test_to_run_count() == 0 && !testing::GTEST_FLAG(list_tests)) {
+  if (testing::UnitTest::GetInstance()->test_to_run_count() == 0 && !GTEST_FLAG_GET(list_tests)) {
     std::fprintf(stderr, "win32_tests: no test matched the filter: nothing ran\n");
     return 1;
   }

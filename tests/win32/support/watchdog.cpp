@@ -48,7 +48,7 @@ void EndPrograms() {
       std::fprintf(stderr, "win32_tests: ended a copy of the program that a test had left running\n");
       window = nullptr;  // the list has changed: from the start again
     } else {
-      othersLeft |= id != ::GetCurrentProcessId();
+      othersLeft = othersLeft || id != ::GetCurrentProcessId();
     }
   }
   for (ATOM atom; !othersLeft && (atom = ::GlobalFindAtomW(kAtomName)) != 0;) {
