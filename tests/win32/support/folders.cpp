@@ -61,10 +61,14 @@ std::wstring Extended(const std::wstring& path) {
 
 std::wstring Unprefixed(const std::wstring& path) { return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path; }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
+void MakeFoldersAbove(const std::wstring& path) {
   for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
     ::CreateDirectoryW(Extended(path.substr(0, at)).c_str(), nullptr);
   }
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  MakeFoldersAbove(path);
   const UniqueFile file(::CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
   EXPECT_TRUE(::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) << Utf8(path);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -36,6 +37,8 @@ std::wstring Extended(const std::wstring& path);
 std::wstring Unprefixed(const std::wstring& path);
 // The path that an open handle really names, without the "\\?\" before it.
 std::wstring RealPath(HANDLE handle);
+// The folders above path, made as needed (in the "\\?\" form).
+void MakeFoldersAbove(const std::wstring& path);
 // Folders above path are made as needed.
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
@@ -49,6 +52,13 @@ std::string ReadBytes(const std::wstring& path);
 bool UnderWine();
 // Kernel handles this process holds.
 size_t HandlesOpen();
+// The processes that run now, by process number: each one's program (a file
+// name) and the process that started it.
+struct Process {
+  std::wstring program;
+  DWORD parent = 0;
+};
+std::map<DWORD, Process> Processes();
 bool CreateLink(const std::wstring& link, const std::wstring& target);
 void RemoveLink(const std::wstring& link);
 // A folder that a test made, removed with everything in it on every path out

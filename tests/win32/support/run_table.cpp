@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 
 #include "engine/checked_open.h"
 #include "engine/run_driver.h"
@@ -33,15 +32,15 @@ constexpr FILETIME kLongAgo = {0x69050000, 0x01D5C036};  // 2020-01-01
 // False where the entry is a link that this file system cannot make.
 bool Make(const Entry& entry, const std::wstring& path, const std::wstring& target) {
   if (entry.kind == Folder) {
-    std::filesystem::create_directories(path);
+    MakeFoldersAbove(path + L"\\");
   } else if (entry.kind == Link) {
     return CreateLink(path, target);
   } else if (entry.kind == HardLink) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    MakeFoldersAbove(path);
     EXPECT_TRUE(::CreateHardLinkW(path.c_str(), target.c_str(), nullptr));
   } else if (entry.kind == Sparse4GiB || entry.kind == Sparse4GiBLess1) {
     // Marked sparse, so that no file system allocates the 4 GiB.
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    MakeFoldersAbove(path);
     const UniqueFile file(::CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD returned = 0;
     LARGE_INTEGER end{};

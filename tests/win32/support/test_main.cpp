@@ -10,23 +10,12 @@
 
 #include "tests/win32/support/harness.h"
 
-#include <tlhelp32.h>
-
 namespace {
 
 // The name of the parent process's program, "" when it cannot be told.
 std::wstring ParentProgram() {
-  const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W process{};
-  process.dwSize = sizeof process;
-  std::map<DWORD, std::wstring> programs;
-  DWORD parent = 0;
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
-       more = ::Process32NextW(snapshot.Get(), &process)) {
-    programs[process.th32ProcessID] = process.szExeFile;
-    parent = process.th32ProcessID == ::GetCurrentProcessId() ? process.th32ParentProcessID : parent;
-  }
-  return programs[parent];
+  std::map<DWORD, Process> processes = Processes();
+  return processes[processes[::GetCurrentProcessId()].parent].program;
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 namespace {
 
@@ -96,13 +95,9 @@ void MendKilledRuns() {
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::set<DWORD> running;
-  const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W process{};
-  process.dwSize = sizeof process;
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
-       more = ::Process32NextW(snapshot.Get(), &process)) {
-    if (::lstrcmpiW(process.szExeFile, std::filesystem::path(self).filename().c_str()) == 0) {
-      running.insert(process.th32ProcessID);
+  for (const auto& [id, process] : Processes()) {
+    if (::lstrcmpiW(process.program.c_str(), std::filesystem::path(self).filename().c_str()) == 0) {
+      running.insert(id);
     }
   }
   const std::filesystem::path temp = std::filesystem::temp_directory_path();

@@ -1,13 +1,12 @@
 // The harness's Wine side: whatever must be done one way under Wine and
 // another on Windows, and what only Wine needs to be told.
 #include <algorithm>
-#include <filesystem>
 
 #include "tests/win32/support/harness.h"
 
-namespace fs = std::filesystem;
-
 #include <gtest/gtest.h>
+
+#include <tlhelp32.h>
 
 namespace {
 
@@ -80,6 +79,18 @@ size_t HandlesOpen() {
   return UnderWine() || !::GetProcessHandleCount(::GetCurrentProcess(), &count) ? HandlesUnderWine().size() : count;
 }
 
+std::map<DWORD, Process> Processes() {
+  const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W process{};
+  process.dwSize = sizeof process;
+  std::map<DWORD, Process> processes;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more;
+       more = ::Process32NextW(snapshot.Get(), &process)) {
+    processes[process.th32ProcessID] = {process.szExeFile, process.th32ParentProcessID};
+  }
+  return processes;
+}
+
 bool MayChangeMachine() {
   wchar_t optIn[2] = {};
   return UnderWine() || (::GetEnvironmentVariableW(L"ZQ_TESTS_MAY_CHANGE_MACHINE", optIn, 2) == 1 && optIn[0] == L'1');
@@ -88,7 +99,7 @@ bool MayChangeMachine() {
 // Wine makes no reparse point itself (it refuses the request), but lists a Unix
 // symbolic link to a folder as one.
 bool CreateLink(const std::wstring& link, const std::wstring& target) {
-  fs::create_directories(fs::path(link).parent_path());
+  MakeFoldersAbove(link);
   const bool folder = (::GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
   return RunUntil(
       UnderWine() ? L"/bin/ln -s \"" + Unix(target) + L"\" \"" + Unix(link) + L"\""
