@@ -1,49 +1,16 @@
-// The portable core, natively under ASan and UBSan: a few rows a reader learns
-// the renaming rule from (the fuzzer holds it to the literal rule everywhere
-// else), text formatting, and the placement arithmetic.
+// The portable core, natively under ASan and UBSan: text formatting and the
+// placement arithmetic. (The fuzzer holds the renaming passes to the literal
+// rule.)
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdlib>
 #include <string>
 
-#include "engine/tag_rename.h"
-#include "tests/shared/internal_error_recorder.h"
 #include "ui/format_text.h"
 #include "ui/placement_math.h"
 
 namespace {
-
-TEST(RenameTags, RenamesOnlyWholeNamesEndedBySpaceOrBracket) {
-  const struct {
-    bool restore;
-    const char* before;
-    const char* after;
-    bool changed;
-  } rows[] = {
-      {false, "<appoverride ><aPpOvErRiDe><App><App>", "<KVELDORIMAX ><KVELDORIMAX><KVE><KVE>", true},
-      {false, "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App", "<Apps ><App/><App\t>< App ><ns:App ><KVE >xx<App",
-       false},
-      {true, "<kveldorimax ><Kve></KVE ><App >", "<AppOverride ><App></App ><App >", true},
-  };
-  for (const auto& row : rows) {
-    std::string text = row.before;
-    const auto size = static_cast<uint32_t>(text.size());
-    EXPECT_EQ(RenameTags(reinterpret_cast<unsigned char*>(text.data()), nullptr, size, row.restore), row.changed)
-        << row.before;
-    EXPECT_EQ(text, row.after);
-  }
-}
-
-TEST(RenameTagPass, MismatchedLengthsRaiseTheBoxAndLeaveTheBuffer) {
-  std::string text = "<App ><App>";
-  const int before = InternalErrorBoxesShown();
-  auto* bytes = reinterpret_cast<unsigned char*>(text.data());
-  EXPECT_FALSE(RenameTagPass(bytes, nullptr, static_cast<uint32_t>(text.size()), "<APP", "<KV"));
-  EXPECT_FALSE(RenameTagPass(bytes, nullptr, 0, "<APP", "<KVEX"));
-  EXPECT_EQ(InternalErrorBoxesShown(), before + 2) << "every pass checks, even over an empty buffer";
-  EXPECT_EQ(text, "<App ><App>");
-}
 
 TEST(FormatText, FormatsAnyCountAndGrowsUntilTheTextFits) {
   std::wstring output = L"previous";
@@ -74,14 +41,12 @@ TEST(PlaceOnMonitor, CentresInTheWorkAreaThenClampsInOrder) {
     RECT monitor, work;
     int32_t width, height, x, y;
   } rows[] = {
-      {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 524, 400, 698, 320},         // taskbar at the bottom
-      {{0, 0, 1920, 1080}, {62, 0, 1920, 1080}, 524, 400, 729, 340},        // taskbar on the left
-      {{1920, 0, 3840, 1200}, {1920, 0, 3840, 1160}, 524, 400, 2618, 380},  // second monitor
-      {{0, 0, 1366, 768}, {0, 0, 1366, 728}, 525, 401, 420, 163},           // remainders dropped
-      {{-1280, 0, 0, 1024}, {-1280, 0, 0, 984}, 524, 400, -902, 292},       // left of the primary
-      {{-1001, -1001, 0, 0}, {-1001, -1001, 0, 0}, 0, 0, -501, -501},       // toward zero
-      {{0, 0, 800, 600}, {0, 0, 800, 560}, 900, 700, -100, -140},           // larger both ways
-      {{0, 0, 800, 600}, {0, 0, 800, 560}, 300, 700, 250, -140},            // taller only
+      {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 524, 400, 698, 320},    // taskbar at the bottom
+      {{0, 0, 1920, 1080}, {62, 0, 1920, 1080}, 524, 400, 729, 340},   // taskbar on the left
+      {{0, 0, 1366, 768}, {0, 0, 1366, 728}, 525, 401, 420, 163},      // remainders dropped
+      {{-1280, 0, 0, 1024}, {-1280, 0, 0, 984}, 524, 400, -902, 292},  // left of the primary
+      {{-1001, -1001, 0, 0}, {-1001, -1001, 0, 0}, 0, 0, -501, -501},  // toward zero
+      {{0, 0, 800, 600}, {0, 0, 800, 560}, 900, 700, -100, -140},      // larger both ways
       // A span wider than 2^31, which 32-bit arithmetic would overflow.
       {{-2000000000, 0, 2000000000, 9}, {-2000000000, 0, 2000000000, 9}, 100, 9, -50, 0},
   };
