@@ -72,7 +72,6 @@ class AppDriver {
   // the program's dialog does not come to the front in time (keys go to
   // whatever window is there); false too if the chord kept losing its Alt.
   bool Keys(std::initializer_list<WORD> chord) const;
-  HWND Focus() const { return ThreadInfo().hwndFocus; }
   // After Command: the program's message box (returned) or, with none open, the
   // program back in its message loop (nullptr, also when it never got back).
   HWND WaitForBoxOrIdle() const;
