@@ -22,13 +22,6 @@ ROW(Runs, PassesByWhatIsNoDeviceFile, .steps = {RemoveRun},
              {.path = L"{devices}\\M\\c.xml~"}, UserFile(Plain)},
     .log = {kRemoving, L"DONE. No modifications were needed.", L""}, .boxes = {kWarningBox})
 
-ROW(Runs, TakesAnUpperCaseExtensionAndANameOfXmlAlone, .steps = {RestoreRun},
-    .tree = {{.path = L"{devices}\\M\\b.XML", .before = Markers, .after = Names},
-             {.path = L"{devices}\\M\\.xml", .before = Markers, .after = Names}, UserFile(Plain)},
-    .log = {kRestoring, L"MODIFIED: {devices}\\M\\{1}", L"MODIFIED: {devices}\\M\\{2}",
-            L"DONE. 2 files were modified.", L"", kLogout},
-    .boxes = {kLogoutBox})
-
 // Named like devices: in the "\\?\" form they are files like any other.
 ROW(Runs, TakesFilesNamedLikeDevices, .steps = {RestoreRun},
     .tree = {{.path = L"{devices}\\M\\nul.xml", .before = Markers, .after = Names},
@@ -57,13 +50,6 @@ ROW(Runs, RefusesADeviceFileLinkedElsewhere, .steps = {RestoreRun},
              {.kind = Link, .path = L"{devices}\\M\\a.xml", .target = L"{elsewhere}\\x.xml"}, UserFile(Markers)},
     .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""),
     .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")}, .released = true)
-
-// Held open: a run that went through the link would fail on it instead.
-ROW(Runs, RefusesALinkedDeviceFolder, .steps = {RemoveRun},
-    .tree = {{.kind = HeldOpen, .path = L"{elsewhere}\\x.xml"},
-             {.kind = Link, .path = L"{devices}\\Linked", .target = L"{elsewhere}"}, UserFile(Names)},
-    .log = FailsOnFirstFile(kRemoving, L"Failed to open \"{devices}\\Linked\"", L"{devices}\\Linked"),
-    .boxes = {kWarningBox, Error(L"Failed to open \"{devices}\\Linked\"")})
 
 // Not a sub-folder to pass by: a link met anywhere fails the run.
 ROW(Runs, RefusesAnXmlEntryLinkedToAFolder, .steps = {RemoveRun},
@@ -118,30 +104,8 @@ ROW(Runs, ReportsNoMemoryForTheContent, .steps = {RestoreRun},
     .boxes = {Error(L"Failed to allocate memory for \"{user}\\user.xml\"")},
     .fault = {.outOfMemory = sizeof(void*) > 4})
 
-// A second Remove finds nothing to rename; a Restore brings every name back.
-ROW(Runs, ThreeRunsInARowShareTheLog, .steps = {RemoveRun, RemoveRun, RestoreRun},
-    .tree = {DeviceFile(Names), {.path = L"{devices}\\M\\b.xml", .before = Plain}, UserFile(Names)},
-    .log = {kRemoving, L"MODIFIED: {devices}\\M\\a.xml", L"MODIFIED: {user}\\user.xml",
-            L"DONE. 2 files were modified.", L"", kLogout,
-            kRemoving, L"DONE. No modifications were needed.", L"",
-            kRestoring, L"MODIFIED: {devices}\\M\\a.xml", L"MODIFIED: {user}\\user.xml",
-            L"DONE. 2 files were modified.", L"", kLogout},
-    .boxes = {kWarningBox, kLogoutBox, kWarningBox, kLogoutBox})
-
-ROW(Runs, NeedsTheLogInTheWindow, .steps = {RestoreRun}, .tree = {UserFile(Markers)},
-    .boxes = {Error(L"Error setting up GUI.")}, .removedControl = kLog)
-
-ROW(Runs, NeedsTheAboutTextInTheWindow, .steps = {RestoreRun}, .tree = {UserFile(Markers)},
-    .boxes = {Error(L"Error setting up GUI.")}, .removedControl = kAbout)
-
 // A device file and the user's file, both with names to restore.
 const std::vector<Entry> kBothToRestore = {DeviceFile(Markers), UserFile(Markers)};
-
-// Without the root's own final path no device file could be told from an
-// impostor. A path that keeps growing is not waited for.
-ROW(Runs, RefusesADeviceRootWhoseFinalPathNeverFits, .steps = {RestoreRun}, .tree = kBothToRestore,
-    .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\"", L"{devices}"),
-    .boxes = {Error(L"Failed to open \"{devices}\"")}, .fault = {.finalPathGrows = L"{devices}"})
 
 ROW(Runs, RefusesADeviceFolderSwappedForALinkAfterItWasListed, .steps = {RestoreRun}, .tree = kBothToRestore,
     .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\"", L"{devices}\\M"),

@@ -87,8 +87,7 @@ void BoxResponder::OnActivate(HWND box) {
   if (close != std::wstring::npos || text == kLogout) {
     // The box's detail follows an empty line; in the log it is the next line.
     const std::wstring lines = Replace(text, L"\n\n", L"\r\n") + L"\r\n";
-    const HWND log = ::GetDlgItem(owner_, kLog);
-    const std::wstring logged = log ? Text(log) : L"";
+    const std::wstring logged = Text(::GetDlgItem(owner_, kLog));
     EXPECT_EQ(logged.substr(logged.size() - std::min(logged.size(), lines.size())), lines)
         << "the log must already end with what the box shows";
   }

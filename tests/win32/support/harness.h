@@ -13,10 +13,10 @@
 #include "engine/unique_handle.h"
 #include "tools/app_driver/app_driver.h"
 
-// The documented resource and control numbers, pinned here as numbers rather
-// than taken from the program's header, so that a swapped ID shows.
-constexpr int kMainDialog = 129;
-constexpr int kUpdates = 1001, kRemove = 1003, kLog = 1005, kUndo = 1006, kAbout = -1;
+// The documented numbers of the main window and its log, pinned here as
+// numbers rather than taken from the program's header, so that a swapped ID
+// shows.
+constexpr int kMainDialog = 129, kLog = 1005;
 
 inline constexpr wchar_t kAtomName[] = L"{69E0D9AF-F884-42C7-8091-15DAF8DA8195}";
 inline constexpr wchar_t kRemoving[] = L"Removing Corvela mouse application overrides:";

@@ -45,8 +45,7 @@ struct Fault {
   // Just before this folder is opened, it is moved away and a link to where
   // it went put in its place, as a user racing the run could do.
   const wchar_t* swappedForLink = L"";
-  const wchar_t* finalPathGrows = L"";  // the final path of this folder needs one more character at every call
-  bool outOfMemory = false;             // no memory for any file's content: the allocation names no file
+  bool outOfMemory = false;  // no memory for any file's content: the allocation names no file
 };
 
 struct Row {
@@ -61,7 +60,6 @@ struct Row {
   std::vector<std::wstring> log = {};
   std::vector<Box> boxes = {};
   Fault fault = {};
-  int removedControl = 0;  // taken out of the window before the runs
   // The file that an error box names is not held while the box is up: one the
   // run did not choose (shown to be another one, or a link never opened).
   bool released = false;
@@ -91,12 +89,9 @@ extern const ConfigTree* currentTree;
 extern Fault fault;
 // A row whose fault could not be made here is skipped.
 extern bool rowSkipped;
-// Paths opened without asking that a server behind them may only identify
-// the run (Wine lets a named pipe's server impersonate its client whatever
-// the client asked, measured, so the open itself is the one place to see it);
-// and what was opened, or reopened, for more than its attributes or with less
+// What was opened, or reopened, for more than its attributes or with less
 // than every kind of sharing: what the run held, and kept others from.
-extern std::vector<std::wstring> openedImpersonable, openedForData;
+extern std::vector<std::wstring> openedForData;
 // The sweep: each call a run makes through the seam is named here in turn;
 // the one numbered failing (from 1) fails as that call really fails, and every
 // other call is real. searchError: how a search fails, at once with "no more
