@@ -47,6 +47,7 @@ TEST(PlaceOnMonitor, CentresInTheWorkAreaThenClampsInOrder) {
       {{-1280, 0, 0, 1024}, {-1280, 0, 0, 984}, 524, 400, -902, 292},  // left of the primary
       {{-1001, -1001, 0, 0}, {-1001, -1001, 0, 0}, 0, 0, -501, -501},  // toward zero
       {{0, 0, 800, 600}, {0, 0, 800, 560}, 900, 700, -100, -140},      // larger both ways
+      {{0, 0, 800, 600}, {0, 0, 800, 560}, 300, 700, 250, -140},       // taller only
       // A span wider than 2^31, which 32-bit arithmetic would overflow.
       {{-2000000000, 0, 2000000000, 9}, {-2000000000, 0, 2000000000, 9}, 100, 9, -50, 0},
   };

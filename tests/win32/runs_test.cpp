@@ -22,6 +22,13 @@ ROW(Runs, PassesByWhatIsNoDeviceFile, .steps = {RemoveRun},
              {.path = L"{devices}\\M\\c.xml~"}, UserFile(Plain)},
     .log = {kRemoving, L"DONE. No modifications were needed.", L""}, .boxes = {kWarningBox})
 
+ROW(Runs, TakesAnUpperCaseExtensionAndANameOfXmlAlone, .steps = {RestoreRun},
+    .tree = {{.path = L"{devices}\\M\\b.XML", .before = Markers, .after = Names},
+             {.path = L"{devices}\\M\\.xml", .before = Markers, .after = Names}, UserFile(Plain)},
+    .log = {kRestoring, L"MODIFIED: {devices}\\M\\{1}", L"MODIFIED: {devices}\\M\\{2}",
+            L"DONE. 2 files were modified.", L"", kLogout},
+    .boxes = {kLogoutBox})
+
 // Named like devices: in the "\\?\" form they are files like any other.
 ROW(Runs, TakesFilesNamedLikeDevices, .steps = {RestoreRun},
     .tree = {{.path = L"{devices}\\M\\nul.xml", .before = Markers, .after = Names},
@@ -50,6 +57,13 @@ ROW(Runs, RefusesADeviceFileLinkedElsewhere, .steps = {RestoreRun},
              {.kind = Link, .path = L"{devices}\\M\\a.xml", .target = L"{elsewhere}\\x.xml"}, UserFile(Markers)},
     .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""),
     .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")}, .released = true)
+
+// Held open: a run that went through the link would fail on it instead.
+ROW(Runs, RefusesALinkedDeviceFolder, .steps = {RemoveRun},
+    .tree = {{.kind = HeldOpen, .path = L"{elsewhere}\\x.xml"},
+             {.kind = Link, .path = L"{devices}\\Linked", .target = L"{elsewhere}"}, UserFile(Names)},
+    .log = FailsOnFirstFile(kRemoving, L"Failed to open \"{devices}\\Linked\"", L"{devices}\\Linked"),
+    .boxes = {kWarningBox, Error(L"Failed to open \"{devices}\\Linked\"")})
 
 // Not a sub-folder to pass by: a link met anywhere fails the run.
 ROW(Runs, RefusesAnXmlEntryLinkedToAFolder, .steps = {RemoveRun},
