@@ -1,7 +1,7 @@
 // The real Zelquist.exe driven from a second process, for what only it can
 // show: start-up, each command by its key, every way of closing, the browser
-// it starts. And the window built in this process from the program's
-// own resources, for what another process cannot see under Wine (its icons).
+// it starts. And in this process, with the program's own code: the browser
+// that an elevated copy never starts itself, and the DLLs it loads.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,7 +9,6 @@
 #include <shlobj.h>
 
 #include "tests/win32/support/harness.h"
-#include "ui/activity_log.h"
 #include "ui/hardening.h"
 #include "ui/home_page.h"
 
@@ -27,18 +26,6 @@ void Type(const AppDriver& app, std::initializer_list<WORD> chord) {
 #define SKIP_UNLESS_MAY_CHANGE_MACHINE(what) \
   if (!MayChangeMachine())                   \
   GTEST_SKIP() << what << " on this desktop: set ZQ_TESTS_MAY_CHANGE_MACHINE=1 on a throwaway machine to run it"
-
-// Far past an edit control's default limit of about 30,000 characters; each
-// line at the end, whatever the user selected.
-TEST(MainWindow, HasALogWithoutLimit) {
-  MainWindow window;
-  for (int i = 0; i < 400; ++i) {
-    AppendLogLine(window.Log(), std::wstring(99, L'x').c_str());
-  }
-  ::SendMessageW(window.Log(), EM_SETSEL, 2, 4);
-  AppendLogLine(window.Log(), L"last");
-  EXPECT_EQ(Text(window.Log()).substr(400 * 101), L"last\r\n");
-}
 
 // A first copy, started hidden, as the starter asked. Then further copies,
 // each closed in its own way.

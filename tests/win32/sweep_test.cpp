@@ -37,6 +37,8 @@ TEST(Runs, KeepTheirPromisesWhicheverSystemCallFails) {
                                 here.Expand(L"{user}\\user.xml")};
   const std::wregex reported(
       L"(Failed to (open|search|read|update|allocate memory for)|Cannot write to) \"(.*)\"(\n\n.*)?");
+  // One window for every run: its log grows far past an edit control's
+  // default limit of about 30,000 characters, which the program lifts.
   MainWindow window;
   for (const bool restore : {false, true}) {
     searchError = restore ? ERROR_NO_MORE_FILES : ERROR_ACCESS_DENIED;
