@@ -13,13 +13,13 @@ Function Kernel32(const char* name) {
 
 }  // namespace
 
-Hardening HardenProcess() {
-  Hardening done;
+bool HardenProcess() {
+  bool systemDllsOnly = false;
   // Not the program's own folder, nor the current one: a DLL planted beside a
   // downloaded exe would otherwise be loaded, by the system's own libraries
   // too, into an elevated process.
   if (const auto set = Kernel32<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories")) {
-    done.systemDllsOnly = set(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    systemDllsOnly = set(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
   }
   // A user who is not an administrator can make junctions in the folders this
   // program walks; the system then refuses to follow them for us.
@@ -27,7 +27,7 @@ Hardening HardenProcess() {
           Kernel32<BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T)>("SetProcessMitigationPolicy")) {
     PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
     policy.EnforceRedirectionTrust = 1;
-    done.redirectionGuard = set(ProcessRedirectionTrustPolicy, &policy, sizeof policy) != FALSE;
+    set(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
   }
-  return done;
+  return systemDllsOnly;
 }

@@ -3,12 +3,7 @@
 // folders that any user may have made.
 #pragma once
 
-struct Hardening {
-  bool systemDllsOnly = false;    // DLLs are loaded from the system folder alone
-  bool redirectionGuard = false;  // junctions that no administrator made are not followed
-};
-
 // Each where the system offers it: the DLL search since Windows 8 (and 7 with
-// its update KB2533623), the redirection guard since Windows 11 22H2. Says
-// which it got.
-Hardening HardenProcess();
+// its update KB2533623), the redirection guard since Windows 11 22H2. True
+// when DLLs are loaded from the system folder alone.
+bool HardenProcess();
