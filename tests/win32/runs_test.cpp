@@ -77,8 +77,7 @@ ROW(Runs, RefusesAnXmlEntryLinkedToAFolder, .steps = {RemoveRun},
 ROW(Runs, RefusesTheUsersVendorFolderLinkedElsewhere, .steps = {RemoveRun},
     .tree = {{.path = L"{elsewhere}\\Halvorn\\Corvela\\user.xml"},
              {.kind = Link, .path = L"{appdata}\\Halvorn", .target = L"{elsewhere}\\Halvorn"}, kEmptyDeviceRoot},
-    .log = {kRemoving, L"Failed to open \"{user}\\user.xml\"", L"FAILED: {user}\\user.xml", L"Aborted.",
-            L"FAILED. No modifications succeeded.", L""},
+    .log = FailsOnFirstFile(kRemoving, L"Failed to open \"{user}\\user.xml\"", L"{user}\\user.xml"),
     .boxes = {kWarningBox, Error(L"Failed to open \"{user}\\user.xml\"")}, .released = true)
 
 // Linked to a folder that lies inside the common folder too.

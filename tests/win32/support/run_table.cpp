@@ -44,18 +44,24 @@ Result Unless(const char* name, DWORD error, Result failed, Call call) {
   return failed;
 }
 
+// The folder that the row swaps for a link, swapped just before it is opened.
+void SwapIfAsked(const std::wstring& path) {
+  if (!*fault.swappedForLink || ::CompareStringOrdinal(currentTree->Expand(fault.swappedForLink).c_str(), -1,
+                                                       path.c_str(), -1, TRUE) != CSTR_EQUAL) {
+    return;
+  }
+  const std::wstring movedTo = currentTree->Expand(L"{elsewhere}\\Swapped");
+  ::MoveFileW(path.c_str(), movedTo.c_str());
+  if (!CreateLink(path, movedTo)) {
+    ::MoveFileW(movedTo.c_str(), path.c_str());
+    rowSkipped = true;
+  }
+}
+
 HANDLE WINAPI Open(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                    DWORD flags, HANDLE model) {
   return Unless("CreateFileW", ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE, [&] {
-    if (*fault.swappedForLink && ::CompareStringOrdinal(currentTree->Expand(fault.swappedForLink).c_str(), -1,
-                                                        Unprefixed(path).c_str(), -1, TRUE) == CSTR_EQUAL) {
-      const std::wstring movedTo = currentTree->Expand(L"{elsewhere}\\Swapped");
-      ::MoveFileW(Unprefixed(path).c_str(), movedTo.c_str());
-      if (!CreateLink(Unprefixed(path), movedTo)) {
-        ::MoveFileW(movedTo.c_str(), Unprefixed(path).c_str());
-        rowSkipped = true;
-      }
-    }
+    SwapIfAsked(Unprefixed(path));
     NoteOpen(path, access, share);
     return ::CreateFileW(path, access, share, security, disposition, flags, model);
   });
