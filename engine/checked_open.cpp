@@ -6,19 +6,39 @@
 
 namespace {
 
-// The link itself, not what it points to; a pipe's server may only learn who
-// the run is. Folders open only with backup semantics, which this run never
-// uses on a file: with the backup privilege held it would pass over the file's
-// own access rules.
-constexpr DWORD kProbeFlags = FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 constexpr DWORD kEverySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A pipe's server may only learn who the run is, never act as it.
+constexpr DWORD kIdentificationOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 
-// Whether the probed handle is what was named. A link opened as itself has a
+template <typename Function>
+Function Ntdll(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+constexpr NTSTATUS kObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
+constexpr NTSTATUS kObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
+constexpr NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
+
+// What an open that failed with status comes to.
+Opened Failure(NTSTATUS status) {
+  const auto toError = Ntdll<ULONG(NTAPI*)(NTSTATUS)>("RtlNtStatusToDosError");
+  const DWORD error = toError ? toError(status) : ERROR_GEN_FAILURE;
+  if (status == kObjectNameNotFound || status == kObjectPathNotFound) {
+    return {Check::Missing, error};
+  }
+  // Wine answers this, rather than "not found", for a Unix symbolic link
+  // whose target has gone (measured), which Windows would have opened as
+  // itself and refused for its reparse tag.
+  return {status == kNoSuchFile ? Check::Refused : Check::Failed, error};
+}
+
+// Whether the handle is what was named: no reparse point, a folder or a file
+// as asked, a file of one name, at finalPath. A link opened as itself has a
 // reparse tag; one that the open followed all the same (as Wine follows a
 // Unix symbolic link) resolves to another final path.
-Check Identify(HANDLE probe, const std::wstring& path, bool folder, const SystemCalls& calls) {
+Check Identify(HANDLE handle, const std::wstring& finalPath, bool folder, const SystemCalls& calls) {
   FILE_ATTRIBUTE_TAG_INFO tag{};
-  if (!calls.getFileInformation(probe, FileAttributeTagInfo, &tag, sizeof tag)) {
+  if (!calls.getFileInformation(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
     return Check::Refused;
   }
   const bool isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -28,12 +48,13 @@ Check Identify(HANDLE probe, const std::wstring& path, bool folder, const System
   if (!folder) {
     // A second name of a file elsewhere is that file.
     FILE_STANDARD_INFO standard{};
-    if (!calls.getFileInformation(probe, FileStandardInfo, &standard, sizeof standard) || standard.NumberOfLinks != 1) {
+    if (!calls.getFileInformation(handle, FileStandardInfo, &standard, sizeof standard) ||
+        standard.NumberOfLinks != 1) {
       return Check::Refused;
     }
   }
-  std::wstring finalPath;
-  return FinalPathOf(probe, finalPath, calls) && SamePath(finalPath, path) ? Check::Passed : Check::Refused;
+  std::wstring actual;
+  return FinalPathOf(handle, actual, calls) && SamePath(actual, finalPath) ? Check::Passed : Check::Refused;
 }
 
 // Wine (8) answers ERROR_MORE_DATA for every final path past MAX_PATH, however
@@ -41,14 +62,12 @@ Check Identify(HANDLE probe, const std::wstring& path, bool folder, const System
 // ("\\??\\C:\\..."): that name is read instead. Windows gives the final path
 // itself, and names the object by its device ("\\Device\\..."), which this
 // never takes.
-bool ObjectDosPath(HANDLE handle, std::wstring& path) {
+bool ObjectDosPathUnderWine(HANDLE handle, std::wstring& path) {
   struct Name {  // UNICODE_STRING
     USHORT length, maximumLength;
     const wchar_t* buffer;
   };
-  using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  const auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  const auto query = Ntdll<LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*)>("NtQueryObject");
   constexpr size_t kWords = (sizeof(Name) + 0x10000) / sizeof(ULONG_PTR) + 1;  // the longest name there is
   const std::unique_ptr<ULONG_PTR[]> storage(new (std::nothrow) ULONG_PTR[kWords]);
   constexpr int kObjectNameInformation = 1;
@@ -68,6 +87,16 @@ bool ObjectDosPath(HANDLE handle, std::wstring& path) {
 
 }  // namespace
 
+NTSTATUS NTAPI CallNtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES object, PIO_STATUS_BLOCK status,
+                                PLARGE_INTEGER size, ULONG attributes, ULONG share, ULONG disposition, ULONG options,
+                                PVOID extended, ULONG extendedLength) {
+  static const auto create = Ntdll<decltype(&CallNtCreateFile)>("NtCreateFile");
+  constexpr NTSTATUS kProcedureNotFound = static_cast<NTSTATUS>(0xC000007A);
+  return create ? create(handle, access, object, status, size, attributes, share, disposition, options, extended,
+                         extendedLength)
+                : kProcedureNotFound;
+}
+
 bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls) {
   // The length without the NUL when the path fits, the size it needs
   // otherwise: a path of MAX_PATH characters or more takes a second call with
@@ -77,7 +106,7 @@ bool FinalPathOf(HANDLE handle, std::wstring& path, const SystemCalls& calls) {
     path.assign(size, L'\0');
     const DWORD length = calls.getFinalPathName(handle, path.data(), size, FILE_NAME_NORMALIZED);
     if (length == 0) {
-      if (::GetLastError() == ERROR_MORE_DATA && ObjectDosPath(handle, path)) {
+      if (::GetLastError() == ERROR_MORE_DATA && ObjectDosPathUnderWine(handle, path)) {
         return true;
       }
       break;
@@ -101,33 +130,82 @@ std::wstring Below(const std::wstring& finalPath, const std::wstring& below) {
   return finalPath + (separated ? below.substr(1) : below);
 }
 
-Check OpenChecked(const std::wstring& path, bool folder, UniqueFile& probe, const SystemCalls& calls) {
-  probe.Reset(calls.createFile(path.c_str(), FILE_READ_ATTRIBUTES, kEverySharing, nullptr, OPEN_EXISTING,
-                               kProbeFlags | (folder ? FILE_FLAG_BACKUP_SEMANTICS : 0), nullptr));
-  if (!probe) {
-    return Check::Missing;
+Opened HeldFolder::OpenShellFolderFollowingLinks(const std::wstring& path) {
+  UniqueFile folder(calls_.createFile(path.c_str(), FILE_READ_ATTRIBUTES, kEverySharing, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | kIdentificationOnly, nullptr));
+  std::wstring finalPath;
+  if (!folder) {
+    return {Check::Failed, ::GetLastError()};
   }
-  const Check check = Identify(probe.Get(), path, folder, calls);
-  if (check != Check::Passed) {
+  if (!FinalPathOf(folder.Get(), finalPath, calls_)) {
+    return {Check::Refused, ::GetLastError()};
+  }
+  handle_ = std::move(folder);
+  final_ = std::move(finalPath);
+  shown_ = path;
+  return {Check::Passed};
+}
+
+Opened HeldFolder::Probe(const std::wstring& name, bool folder, UniqueFile& probe) const {
+  probe.Reset();
+  // One component, relative to this folder's handle: nothing above it is
+  // looked up again. The link itself, never what it points to.
+  UNICODE_STRING objectName{};
+  objectName.Buffer = const_cast<wchar_t*>(name.c_str());
+  objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  SECURITY_QUALITY_OF_SERVICE quality{sizeof quality, SecurityIdentification, SECURITY_STATIC_TRACKING, FALSE};
+  OBJECT_ATTRIBUTES object{};
+  object.Length = sizeof object;
+  object.RootDirectory = handle_.Get();
+  object.ObjectName = &objectName;
+  object.Attributes = OBJ_CASE_INSENSITIVE;
+  object.SecurityQualityOfService = &quality;
+  IO_STATUS_BLOCK status{};
+  HANDLE opened = INVALID_HANDLE_VALUE;
+  const NTSTATUS result =
+      calls_.ntCreateFile(&opened, FILE_READ_ATTRIBUTES | SYNCHRONIZE, &object, &status, nullptr, 0, kEverySharing,
+                          FILE_OPEN, FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (result < 0) {
+    return Failure(result);
+  }
+  probe.Reset(opened);
+  if (Identify(probe.Get(), Below(final_, L"\\" + name), folder, calls_) != Check::Passed) {
     probe.Reset();
+    return {Check::Refused};
   }
-  return check;
+  return {Check::Passed};
 }
 
-UniqueFile Reopen(const UniqueFile& probe, DWORD access, DWORD share, DWORD flags, const SystemCalls& calls) {
-  return UniqueFile(calls.reOpenFile(probe.Get(), access, share, flags));
-}
+Opened HeldFolder::ProbeFile(const std::wstring& name, UniqueFile& probe) const { return Probe(name, false, probe); }
 
-Check HeldFolder::Open(const std::wstring& finalPath) {
+Opened HeldFolder::OpenBelow(const HeldFolder& parent, const std::wstring& name) {
   UniqueFile probe;
-  const Check check = OpenChecked(finalPath, true, probe, calls_);
-  if (check != Check::Passed) {
-    return check;
+  const Opened probed = parent.Probe(name, true, probe);
+  if (probed.check != Check::Passed) {
+    return probed;
   }
-  handle_ = Reopen(probe, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_BACKUP_SEMANTICS, calls_);
-  if (!handle_) {
-    return Check::Missing;
+  // Listing rights; no delete sharing, so that it stays where it was checked.
+  const Opened held = Reopen(probe, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_BACKUP_SEMANTICS,
+                             handle_, calls_);
+  if (held.check == Check::Passed) {
+    final_ = Below(parent.final_, L"\\" + name);
+    shown_ = parent.Shown(name);
   }
-  path_ = finalPath;
-  return Check::Passed;
+  return held;
+}
+
+Opened Reopen(const UniqueFile& probe, DWORD access, DWORD share, DWORD flags, UniqueFile& reopened,
+              const SystemCalls& calls) {
+  reopened.Reset(calls.reOpenFile(probe.Get(), access, share, flags | FILE_FLAG_OPEN_REPARSE_POINT));
+  if (!reopened) {
+    return {Check::Failed, ::GetLastError()};
+  }
+  // Made a link since it was checked: never read, written or listed.
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!calls.getFileInformation(reopened.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    reopened.Reset();
+    return {Check::Refused};
+  }
+  return {Check::Passed};
 }

@@ -18,15 +18,16 @@ constexpr wchar_t kAdministratorHint[] =
     L"files may be modified.";
 
 // Share mode 0: nobody else may read or write the file while we hold it.
-UniqueFile OpenExclusive(const UniqueFile& probe, DWORD access, const SystemCalls& calls) {
-  return Reopen(probe, access, 0, FILE_FLAG_SEQUENTIAL_SCAN, calls);
+Opened OpenExclusive(const UniqueFile& probe, DWORD access, UniqueFile& file, const SystemCalls& calls) {
+  return Reopen(probe, access, 0, FILE_FLAG_SEQUENTIAL_SCAN, file, calls);
 }
 
 }  // namespace
 
-bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, bool& modified,
-                       const std::wstring& checkedPath, const SystemCalls& calls) {
+bool RewriteConfigFile(HWND owner, HWND log, const HeldFolder& folder, const std::wstring& name, bool restore,
+                       bool& modified, const SystemCalls& calls) {
   modified = false;
+  const std::wstring path = folder.Shown(name);
   // Reports below are made while the file and buffer are still held, so the
   // file stays locked until the user has closed the error box; but a file that
   // is not the one listed was never held.
@@ -38,21 +39,22 @@ bool RewriteConfigFile(HWND owner, HWND log, const wchar_t* path, bool restore, 
   // Nothing is opened for its content before it is known to be the file
   // listed: a file elsewhere is never held, not even for a moment.
   UniqueFile probe;
-  if (OpenChecked(checkedPath, false, probe, calls) != Check::Passed) {
+  if (folder.ProbeFile(name, probe).check != Check::Passed) {
     return report(L"Failed to open");
   }
   bool readOnly = false;
-  UniqueFile file = OpenExclusive(probe, kReadWriteAccess, calls);
-  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
+  UniqueFile file;
+  Opened opened = OpenExclusive(probe, kReadWriteAccess, file, calls);
+  if (opened.check == Check::Failed && opened.error == ERROR_ACCESS_DENIED) {
     // A standard user may still read the file; a write is refused later, and
     // only if one turns out to be needed.
     readOnly = true;
-    file = OpenExclusive(probe, kReadOnlyAccess, calls);
+    opened = OpenExclusive(probe, kReadOnlyAccess, file, calls);
   }
   probe.Reset();
   // The size is read once nobody else may change it.
   FILE_STANDARD_INFO info{};
-  if (!file || !calls.getFileInformation(file.Get(), FileStandardInfo, &info, sizeof info) ||
+  if (opened.check != Check::Passed || !calls.getFileInformation(file.Get(), FileStandardInfo, &info, sizeof info) ||
       info.EndOfFile.HighPart != 0) {
     return report(L"Failed to open");
   }

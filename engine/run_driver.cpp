@@ -1,7 +1,6 @@
 #include "engine/run_driver.h"
 
-#include <cwchar>
-#include <string_view>
+#include <vector>
 
 #include "engine/checked_open.h"
 #include "engine/config_rewrite.h"
@@ -22,26 +21,30 @@ constexpr wchar_t kLogoutHint[] = L"You should logout and back in again to resta
 // Where a run stands after walking the device root.
 enum class Walk { Done, Failed };
 
-bool IsDirectory(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+// The folders from each shell folder down, each opened by its name alone
+// below the one before.
+const wchar_t* const kDeviceRootFolders[] = {L"Halvorn", L"Corvela", L"Devices", L"PointingDevice"};
+const wchar_t* const kUserFolders[] = {L"Halvorn", L"Corvela"};
+constexpr wchar_t kUserFileName[] = L"user.xml";
+
+bool IsDirectory(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
 // A junction, a symbolic link, or any other reparse point. The run has the
 // highest rights the user has, and standard users may create folders under the
 // device root: following a planted link would let them have an administrator's
 // run rewrite files anywhere. Passing one by would let the run claim a success
 // over files it never saw, so one fails the run.
-bool IsLink(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
-// The search for *.xml also matches each entry's short 8.3 name, so backups
-// such as "b.xmlold" or "c.xml~" come back too: only a long name that ends in
-// .xml (in any case) is a configuration file. ".xml" alone is one.
-bool HasXmlExtension(const wchar_t* name) {
+// Only a long name that ends in .xml (in any case) is a configuration file;
+// ".xml" alone is one. Backups such as "b.xmlold" or "c.xml~" are not.
+bool HasXmlExtension(const std::wstring& name) {
   constexpr int kLength = 4;
-  const size_t length = std::wcslen(name);
-  return length >= kLength &&
-         ::CompareStringOrdinal(name + length - kLength, kLength, L".xml", kLength, TRUE) == CSTR_EQUAL;
+  return name.size() >= kLength &&
+         ::CompareStringOrdinal(name.c_str() + name.size() - kLength, kLength, L".xml", kLength, TRUE) == CSTR_EQUAL;
 }
 
-bool IsDotOrDotDot(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
+bool IsDotOrDotDot(const std::wstring& name) { return name == L"." || name == L".."; }
 
 void ReportSearchFailure(const std::wstring& pattern, HWND owner, HWND log) {
   ReportFileError(pattern, nullptr, owner, log, L"Failed to search");
@@ -63,78 +66,87 @@ void Refuse(const std::wstring& path, HWND owner, HWND log) {
   LogFailedFile(path, log);
 }
 
+// Opens the folders named, each right below the one before, from top; chain
+// holds every one that passed, in order. Passed when all did.
+template <size_t kCount>
+Opened OpenFolders(const HeldFolder& top, const wchar_t* const (&names)[kCount], std::vector<HeldFolder>& chain,
+                   const SystemCalls& calls) {
+  chain.reserve(kCount);  // never moved: each is the parent of the next
+  for (const wchar_t* name : names) {
+    const HeldFolder& parent = chain.empty() ? top : chain.back();
+    chain.emplace_back(calls);
+    const Opened opened = chain.back().OpenBelow(parent, name);
+    if (opened.check != Check::Passed) {
+      return opened;
+    }
+  }
+  return {Check::Passed};
+}
+
 // Both return true when the run goes on, false when it must stop (the failure
 // has been logged and shown already). count is raised by one per file written.
-// checkedPath is where the file must really be, in the "\\?\" form: a file
-// found anywhere else fails the run unread.
-bool UpdateConfigFile(const std::wstring& path, const std::wstring& checkedPath, HWND owner, HWND log, bool restore,
+bool UpdateConfigFile(const HeldFolder& folder, const std::wstring& name, HWND owner, HWND log, bool restore,
                       int& count, const SystemCalls& calls) {
   bool modified = false;
-  if (!RewriteConfigFile(owner, log, path.c_str(), restore, modified, checkedPath, calls)) {
-    LogFailedFile(path, log);
+  if (!RewriteConfigFile(owner, log, folder, name, restore, modified, calls)) {
+    LogFailedFile(folder.Shown(name), log);
     return false;
   }
   if (modified) {
-    AppendLogLine(log, (L"MODIFIED: " + path).c_str());
+    AppendLogLine(log, (L"MODIFIED: " + folder.Shown(name)).c_str());
     ++count;
   }
   return true;
 }
 
-// folder names the device folder in the log; finalFolder is where it must
-// really be.
-bool UpdateDeviceFolder(const std::wstring& folder, const std::wstring& finalFolder, HWND owner, HWND log, bool restore,
+// The device folder name, right below root.
+bool UpdateDeviceFolder(const HeldFolder& root, const std::wstring& name, HWND owner, HWND log, bool restore,
                         int& count, const SystemCalls& calls) {
-  HeldFolder held(calls);
-  switch (held.Open(finalFolder)) {
-    case Check::Missing:
-      return true;  // passed by, like a folder that cannot be searched
-    case Check::Refused:
-      Refuse(folder, owner, log);
-      return false;
+  const std::wstring pattern = root.Shown(name) + L"\\*.xml";
+  HeldFolder folder(calls);
+  const Opened opened = folder.OpenBelow(root, name);
+  switch (opened.check) {
     case Check::Passed:
       break;
+    case Check::Refused:
+      Refuse(root.Shown(name), owner, log);
+      return false;
+    case Check::Missing:
+      return true;  // gone since it was listed
+    case Check::Failed:
+      if (opened.error == ERROR_ACCESS_DENIED) {
+        return true;  // the user may not list it: passed by without a word
+      }
+      ReportSearchFailure(pattern, owner, log);
+      return false;
   }
-  const auto listing = held.List(L"\\*.xml", [&](const WIN32_FIND_DATAW& entry) {
-    if (!HasXmlExtension(entry.cFileName)) {
+  const auto listing = folder.List([&](const std::wstring& entry, DWORD attributes) {
+    if (!HasXmlExtension(entry)) {
       return true;
     }
-    const std::wstring name = std::wstring(L"\\") + entry.cFileName;
-    if (IsLink(entry)) {
-      Refuse(folder + name, owner, log);
+    if (IsLink(attributes)) {
+      Refuse(folder.Shown(entry), owner, log);
       return false;
     }
-    return IsDirectory(entry) || UpdateConfigFile(folder + name, held.Path() + name, owner, log, restore, count, calls);
+    return IsDirectory(attributes) || UpdateConfigFile(folder, entry, owner, log, restore, count, calls);
   });
   switch (listing) {
     case HeldFolder::Listing::Failed:
-      // A search that starts out empty-handed with "no more files", or that
-      // breaks off. ERROR_FILE_NOT_FOUND (no *.xml here) or a folder that
-      // cannot be read is passed by without a word.
-      ReportSearchFailure(folder + L"\\*.xml", owner, log);
+      ReportSearchFailure(pattern, owner, log);
       return false;
     case HeldFolder::Listing::Stopped:
       return false;
     default:
-      return true;
+      return true;  // done, or one the user may not list
   }
-}
-
-// The final path of a folder, links followed; false when it cannot be opened
-// or its final path read.
-bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath, const SystemCalls& calls) {
-  const UniqueFile handle(calls.createFile(
-      folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-      FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
-  return handle && FinalPathOf(handle.Get(), finalPath, calls);
 }
 
 // Hands every device folder under the device root to UpdateDeviceFolder, in
 // the order the file system lists them. Reports its own failures, the summary
 // included.
-Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, HWND owner, HWND log, bool restore,
-                    int& count, const SystemCalls& calls) {
-  const std::wstring pattern = root + L"\\*";
+Walk WalkDeviceRoot(const std::wstring& commonFolder, HWND owner, HWND log, bool restore, int& count,
+                    const SystemCalls& calls) {
+  const std::wstring root = commonFolder + kDeviceRoot, pattern = root + L"\\*";
   // Every failure, once reported (below or further down), ends the run with
   // its summary.
   const auto failed = [&] {
@@ -143,34 +155,33 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
   };
   // The run has the highest rights the user has, and a standard user may have
   // made the vendor's folders: any of them a link would lead the run to files
-  // of that user's choosing. Only the root that lies, link-free, where the
-  // common folder itself is counts, and it is held until the walk is over.
-  std::wstring finalCommon;
-  if (!FinalFolderPath(commonFolder, finalCommon, calls)) {
+  // of that user's choosing. Each is checked and held until the walk is over.
+  HeldFolder common(calls);
+  if (common.OpenShellFolderFollowingLinks(commonFolder).check != Check::Passed) {
     Refuse(root, owner, log);
     return failed();
   }
-  HeldFolder held(calls);
-  switch (held.Open(Below(finalCommon, kDeviceRoot))) {
-    case Check::Missing:  // missing or unreadable: it cannot be searched
-      ReportSearchFailure(pattern, owner, log);
-      return failed();
+  std::vector<HeldFolder> chain;
+  switch (OpenFolders(common, kDeviceRootFolders, chain, calls).check) {
+    case Check::Passed:
+      break;
     case Check::Refused:
       Refuse(root, owner, log);
       return failed();
-    case Check::Passed:
-      break;
+    default:  // missing or unreadable: it cannot be searched
+      ReportSearchFailure(pattern, owner, log);
+      return failed();
   }
-  const auto listing = held.List(L"\\*", [&](const WIN32_FIND_DATAW& entry) {
-    if (!IsDirectory(entry) || IsDotOrDotDot(entry.cFileName)) {
+  const HeldFolder& devices = chain.back();
+  const auto listing = devices.List([&](const std::wstring& name, DWORD attributes) {
+    if (!IsDirectory(attributes) || IsDotOrDotDot(name)) {
       return true;
     }
-    const std::wstring name = std::wstring(L"\\") + entry.cFileName;
-    if (IsLink(entry)) {
-      Refuse(root + name, owner, log);
+    if (IsLink(attributes)) {
+      Refuse(devices.Shown(name), owner, log);
       return false;
     }
-    return UpdateDeviceFolder(root + name, held.Path() + name, owner, log, restore, count, calls);
+    return UpdateDeviceFolder(devices, name, owner, log, restore, count, calls);
   });
   switch (listing) {
     case HeldFolder::Listing::Done:
@@ -183,20 +194,20 @@ Walk WalkDeviceRoot(const std::wstring& commonFolder, const std::wstring& root, 
   }
 }
 
-// The user's own file, last, and only where it lies, link-free, where the
-// user's application-data folder itself is: a link there, which the user can
+// The user's own file, last, and only where it lies, link-free, below the
+// user's application-data folder itself: a link there, which the user can
 // make without any rights, would have the run write a file of their choosing.
-// A redirected folder (another drive, a share) is followed, since both sides
-// are final paths.
+// A redirected folder (another drive, a share) is followed.
 bool UpdateUserFile(const std::wstring& appData, HWND owner, HWND log, bool restore, int& count,
                     const SystemCalls& calls) {
-  const std::wstring path = appData + kUserFile;
-  std::wstring finalAppData;
-  if (!FinalFolderPath(appData, finalAppData, calls)) {
-    Refuse(path, owner, log);
+  HeldFolder top(calls);
+  std::vector<HeldFolder> chain;
+  if (top.OpenShellFolderFollowingLinks(appData).check != Check::Passed ||
+      OpenFolders(top, kUserFolders, chain, calls).check != Check::Passed) {
+    Refuse(appData + kUserFile, owner, log);
     return false;
   }
-  return UpdateConfigFile(path, Below(finalAppData, kUserFile), owner, log, restore, count, calls);
+  return UpdateConfigFile(chain.back(), kUserFileName, owner, log, restore, count, calls);
 }
 
 // Copies the shell's answer for one folder; false when it has none.
@@ -223,7 +234,6 @@ void RunOverrideUpdate(HWND owner, bool restore, const SystemCalls& calls) {
     ShowMessage(owner, L"Couldn't find ProgramData directory.", MB_ICONERROR);
     return;
   }
-  const std::wstring deviceRoot = commonFolder + kDeviceRoot;
 
   // Both are looked up every time, so a half-built window is caught either way.
   const HWND about = ::GetDlgItem(owner, IDC_ABOUT_TEXT);
@@ -245,7 +255,7 @@ void RunOverrideUpdate(HWND owner, bool restore, const SystemCalls& calls) {
   }
 
   int count = 0;
-  if (WalkDeviceRoot(commonFolder, deviceRoot, owner, log, restore, count, calls) == Walk::Failed) {
+  if (WalkDeviceRoot(commonFolder, owner, log, restore, count, calls) == Walk::Failed) {
     return;
   }
 

@@ -66,6 +66,20 @@ HANDLE WINAPI Open(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     return ::CreateFileW(path, access, share, security, disposition, flags, model);
   });
 }
+// By its name alone, relative to a folder's handle; fails as access denied.
+NTSTATUS NTAPI OpenBelow(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES object, PIO_STATUS_BLOCK status,
+                         PLARGE_INTEGER size, ULONG attributes, ULONG share, ULONG disposition, ULONG options,
+                         PVOID extended, ULONG extendedLength) {
+  if (Failing("NtCreateFile")) {
+    return static_cast<NTSTATUS>(0xC0000022);
+  }
+  const std::wstring name(object->ObjectName->Buffer, object->ObjectName->Length / sizeof(wchar_t));
+  const std::wstring path = RealPath(object->RootDirectory) + L"\\" + name;
+  SwapIfAsked(path);
+  NoteOpen(path, access, share);
+  return CallNtCreateFile(handle, access, object, status, size, attributes, share, disposition, options, extended,
+                          extendedLength);
+}
 HANDLE WINAPI Reopen(HANDLE original, DWORD access, DWORD share, DWORD flags) {
   return Unless("ReOpenFile", ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE, [&] {
     NoteOpen(RealPath(original), access, share);
@@ -80,18 +94,17 @@ HRESULT WINAPI FolderPath(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
   ::lstrcpynW(path, currentTree->Folder(folder).c_str(), MAX_PATH);
   return S_OK;
 }
-HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
-  return Unless("FindFirstFileW", searchError, INVALID_HANDLE_VALUE, [&] { return ::FindFirstFileW(pattern, entry); });
-}
-BOOL WINAPI FindNext(HANDLE search, LPWIN32_FIND_DATAW entry) {
-  return Unless("FindNextFileW", ERROR_ACCESS_DENIED, FALSE, [&] { return ::FindNextFileW(search, entry); });
-}
 DWORD WINAPI FinalPath(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
   return Unless("GetFinalPathNameByHandleW", ERROR_ACCESS_DENIED, DWORD{0},
                 [&] { return ::GetFinalPathNameByHandleW(file, path, size, flags); });
 }
+// A folder's listing fails at its start with searchError.
 BOOL WINAPI FileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS type, LPVOID info, DWORD size) {
-  return Unless("GetFileInformationByHandleEx", ERROR_ACCESS_DENIED, FALSE,
+  const bool starts = type == FileIdBothDirectoryRestartInfo;
+  return Unless(starts                            ? "the listing's start"
+                : type == FileIdBothDirectoryInfo ? "the listing's next entries"
+                                                  : "GetFileInformationByHandleEx",
+                starts ? searchError : ERROR_ACCESS_DENIED, FALSE,
                 [&] { return ::GetFileInformationByHandleEx(file, type, info, size); });
 }
 DWORD WINAPI Seek(HANDLE file, LONG distance, PLONG high, DWORD method) {
@@ -113,9 +126,8 @@ BOOL WINAPI Write(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOV
 
 constexpr SystemCalls kSeam = {.getFolderPath = &FolderPath,
                                .createFile = &Open,
+                               .ntCreateFile = &OpenBelow,
                                .reOpenFile = &Reopen,
-                               .findFirstFile = &FindFirst,
-                               .findNextFile = &FindNext,
                                .getFinalPathName = &FinalPath,
                                .getFileInformation = &FileInformation,
                                .readFile = &Read,
