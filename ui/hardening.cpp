@@ -13,13 +13,12 @@ Function Kernel32(const char* name) {
 
 }  // namespace
 
-bool HardenProcess() {
-  bool systemDllsOnly = false;
+void HardenProcess() {
   // Not the program's own folder, nor the current one: a DLL planted beside a
   // downloaded exe would otherwise be loaded, by the system's own libraries
   // too, into an elevated process.
   if (const auto set = Kernel32<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories")) {
-    systemDllsOnly = set(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    set(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
   // A user who is not an administrator can make junctions in the folders this
   // program walks; the system then refuses to follow them for us.
@@ -29,5 +28,4 @@ bool HardenProcess() {
     policy.EnforceRedirectionTrust = 1;
     set(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
   }
-  return systemDllsOnly;
 }

@@ -4,6 +4,5 @@
 #pragma once
 
 // Each where the system offers it: the DLL search since Windows 8 (and 7 with
-// its update KB2533623), the redirection guard since Windows 11 22H2. True
-// when DLLs are loaded from the system folder alone.
-bool HardenProcess();
+// its update KB2533623), the redirection guard since Windows 11 22H2.
+void HardenProcess();

@@ -72,15 +72,17 @@ struct Bstr {
 
 }  // namespace
 
+// A process that cannot tell is taken to be elevated: the worst it then does
+// is leave the browser to the desktop's shell.
 bool IsElevated() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    return false;
+    return true;
   }
   const UniqueKernelHandle owned(token);
   TOKEN_ELEVATION elevation{};
   DWORD size = 0;
-  return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+  return !::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) ||
          elevation.TokenIsElevated != 0;
 }
 

@@ -20,7 +20,7 @@ constexpr wchar_t kInstanceAtomName[] = L"{69E0D9AF-F884-42C7-8091-15DAF8DA8195}
 
 void DeleteInstanceAtom() noexcept;
 
-ATOM AddInstanceAtom() noexcept {
+ATOM HardenSetUpLocaleAndAddInstanceAtom() noexcept {
   HardenProcess();                                        // before anything can load a DLL or open a path
   EnsureTagLocale();                                      // the locale is set up first, then the atom
   const ATOM atom = ::GlobalAddAtomW(kInstanceAtomName);  // 0 on failure; nothing to report
@@ -31,7 +31,7 @@ ATOM AddInstanceAtom() noexcept {
 }  // namespace
 
 // Other processes can find the running program by this atom's name.
-ATOM g_instanceAtom = AddInstanceAtom();
+ATOM g_instanceAtom = HardenSetUpLocaleAndAddInstanceAtom();
 
 namespace {
 
