@@ -43,18 +43,11 @@ ROW(Runs, TakesAPathPast300Characters, .steps = {RestoreRun},
     .log = {kRestoring, L"MODIFIED: {devices}\\{long}\\{long}.xml", L"DONE. 1 files were modified.", L"", kLogout},
     .boxes = {kLogoutBox})
 
-// A second name of a file elsewhere, or a link to it (which Wine lists
-// as a plain file): never read, never written, no success claimed, and
-// not kept locked while the box is up.
+// A second name of a file elsewhere: never read, never written, no success
+// claimed, and not kept locked while the box is up.
 ROW(Runs, RefusesADeviceFileHardLinkedElsewhere, .steps = {RestoreRun},
     .tree = {{.path = L"{elsewhere}\\x.xml", .before = Markers},
              {.kind = HardLink, .path = L"{devices}\\M\\a.xml", .target = L"{elsewhere}\\x.xml"}, UserFile(Markers)},
-    .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""),
-    .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")}, .released = true)
-
-ROW(Runs, RefusesADeviceFileLinkedElsewhere, .steps = {RestoreRun},
-    .tree = {{.path = L"{elsewhere}\\x.xml", .before = Markers},
-             {.kind = Link, .path = L"{devices}\\M\\a.xml", .target = L"{elsewhere}\\x.xml"}, UserFile(Markers)},
     .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""),
     .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")}, .released = true)
 
@@ -87,6 +80,13 @@ ROW(Runs, NeverSearchesADeviceRootReachedThroughALink, .steps = {RemoveRun},
              UserFile(Names)},
     .log = FailsOnFirstFile(kRemoving, L"Failed to open \"{devices}\"", L"{devices}"),
     .boxes = {kWarningBox, Error(L"Failed to open \"{devices}\"")})
+
+// Refused in the same form when the link's target has gone.
+ROW(Runs, RefusesADanglingLinkAboveTheRoot, .steps = {RemoveRun},
+    .tree = {{.kind = Folder, .path = L"{elsewhere}\\Gone"},
+             {.kind = Link, .path = L"{programdata}\\Halvorn", .target = L"{elsewhere}\\Gone"}, UserFile(Names)},
+    .log = FailsOnFirstFile(kRemoving, L"Failed to open \"{devices}\"", L"{devices}"),
+    .boxes = {kWarningBox, Error(L"Failed to open \"{devices}\"")}, .fault = {.removed = L"{elsewhere}\\Gone"})
 
 // Both the final paths and the device's names are compared by name.
 ROW(Runs, FindsNamesInAnyCaseAndBeyondAscii, .steps = {RestoreRun},
@@ -123,6 +123,31 @@ const std::vector<Entry> kBothToRestore = {DeviceFile(Markers), UserFile(Markers
 ROW(Runs, RefusesADeviceFolderSwappedForALinkAfterItWasListed, .steps = {RestoreRun}, .tree = kBothToRestore,
     .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\"", L"{devices}\\M"),
     .boxes = {Error(L"Failed to open \"{devices}\\M\"")}, .fault = {.swappedForLink = L"{devices}\\M"})
+
+// Swapped for a link to a sibling whose name begins with its own: a final
+// path is compared whole.
+ROW(Runs, RefusesADeviceFileSwappedForALinkToASibling, .steps = {RestoreRun}, .tree = kBothToRestore,
+    .log = FailsOnFirstFile(kRestoring, L"Failed to open \"{devices}\\M\\a.xml\""),
+    .boxes = {Error(L"Failed to open \"{devices}\\M\\a.xml\"")},
+    .fault = {.swappedForLink = L"{devices}\\M\\a.xml", .movedTo = L"{devices}\\M\\a.xml2"}, .released = true)
+
+// The device root and the device folder cannot be moved while a file in
+// them is handled; a second run follows the first one's last line at once.
+ROW(Runs, HoldTheirFoldersAndFollowEachOther, .steps = {RestoreRun, RestoreRun},
+    .tree = {DeviceFile(Markers, Names), UserFile(Markers, Names)},
+    .log = {kRestoring, L"MODIFIED: {devices}\\M\\a.xml", L"MODIFIED: {user}\\user.xml", L"DONE. 2 files were modified.",
+            L"", kLogout, kRestoring, L"DONE. No modifications were needed.", L""},
+    .boxes = {kLogoutBox}, .fault = {.movingHeldFolders = true})
+
+// Another opener holds the device folder with delete access: the run cannot
+// hold it, and says so rather than pass it by.
+ROW(Runs, FailsOnADeviceFolderHeldForDeletion, .steps = {RestoreRun},
+    .tree = {DeviceFile(Markers), {.kind = HeldForDeletion, .path = L"{devices}\\M"}, UserFile(Markers)},
+    .log = {kRestoring, L"Failed to search \"{devices}\\M\\*.xml\"", L"FAILED. No modifications succeeded.", L""},
+    .boxes = {Error(L"Failed to search \"{devices}\\M\\*.xml\"")})
+
+ROW(Runs, ReportsAWindowWithoutItsLog, .steps = {RestoreRun}, .tree = kBothToRestore,
+    .boxes = {Error(L"Error setting up GUI.")}, .fault = {.withoutLog = true})
 
 // Wine run by root writes read-only files regardless: the unprivileged ctest
 // entry runs these as a user who is refused for real; Windows refuses everyone.

@@ -59,8 +59,6 @@ std::wstring Extended(const std::wstring& path) {
   return path.size() > 2 && path[1] == L':' ? L"\\\\?\\" + path : path;
 }
 
-std::wstring Unprefixed(const std::wstring& path) { return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path; }
-
 void MakeFoldersAbove(const std::wstring& path) {
   for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
     ::CreateDirectoryW(Extended(path.substr(0, at)).c_str(), nullptr);

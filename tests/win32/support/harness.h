@@ -32,9 +32,8 @@ inline constexpr wchar_t kLogout[] =
 
 std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to);
 // A drive path in the "\\?\" form, in which no name is a device's and no
-// length too long; and a path without it.
+// length too long.
 std::wstring Extended(const std::wstring& path);
-std::wstring Unprefixed(const std::wstring& path);
 // The path that an open handle really names, without the "\\?\" before it.
 std::wstring RealPath(HANDLE handle);
 // The folders above path, made as needed (in the "\\?\" form).

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <set>
 
 #include "engine/checked_open.h"
 #include "engine/run_driver.h"
@@ -10,130 +12,6 @@
 #include <winioctl.h>
 
 namespace table {
-
-// The program's system calls as the tests hand them to a run: every call real,
-// but for the one fault that a row or the sweep asks for.
-const ConfigTree* currentTree = nullptr;
-Fault fault;
-bool rowSkipped = false;
-std::vector<std::wstring> openedForData;
-std::vector<const char*> callsMade;
-size_t failing = 0;
-DWORD searchError = ERROR_ACCESS_DENIED;
-
-namespace {
-
-void NoteOpen(const std::wstring& path, DWORD access, DWORD share) {
-  if ((access & ~(FILE_READ_ATTRIBUTES | SYNCHRONIZE)) != 0 || share != 7) {
-    openedForData.push_back(Unprefixed(path));
-  }
-}
-
-bool Failing(const char* call) {
-  callsMade.push_back(call);
-  return callsMade.size() == failing;
-}
-// The call named, made for real unless it is the one numbered failing: that
-// one fails as the call really fails, with error and the failed result.
-template <typename Result, typename Call>
-Result Unless(const char* name, DWORD error, Result failed, Call call) {
-  if (!Failing(name)) {
-    return call();
-  }
-  ::SetLastError(error);
-  return failed;
-}
-
-// The folder that the row swaps for a link, swapped just before it is opened.
-void SwapIfAsked(const std::wstring& path) {
-  if (!*fault.swappedForLink || ::CompareStringOrdinal(currentTree->Expand(fault.swappedForLink).c_str(), -1,
-                                                       path.c_str(), -1, TRUE) != CSTR_EQUAL) {
-    return;
-  }
-  const std::wstring movedTo = currentTree->Expand(L"{elsewhere}\\Swapped");
-  ::MoveFileW(path.c_str(), movedTo.c_str());
-  if (!CreateLink(path, movedTo)) {
-    ::MoveFileW(movedTo.c_str(), path.c_str());
-    rowSkipped = true;
-  }
-}
-
-HANDLE WINAPI Open(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                   DWORD flags, HANDLE model) {
-  return Unless("CreateFileW", ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE, [&] {
-    SwapIfAsked(Unprefixed(path));
-    NoteOpen(path, access, share);
-    return ::CreateFileW(path, access, share, security, disposition, flags, model);
-  });
-}
-// By its name alone, relative to a folder's handle; fails as access denied.
-NTSTATUS NTAPI OpenBelow(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES object, PIO_STATUS_BLOCK status,
-                         PLARGE_INTEGER size, ULONG attributes, ULONG share, ULONG disposition, ULONG options,
-                         PVOID extended, ULONG extendedLength) {
-  if (Failing("NtCreateFile")) {
-    return static_cast<NTSTATUS>(0xC0000022);
-  }
-  const std::wstring name(object->ObjectName->Buffer, object->ObjectName->Length / sizeof(wchar_t));
-  const std::wstring path = RealPath(object->RootDirectory) + L"\\" + name;
-  SwapIfAsked(path);
-  NoteOpen(path, access, share);
-  return CallNtCreateFile(handle, access, object, status, size, attributes, share, disposition, options, extended,
-                          extendedLength);
-}
-HANDLE WINAPI Reopen(HANDLE original, DWORD access, DWORD share, DWORD flags) {
-  return Unless("ReOpenFile", ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE, [&] {
-    NoteOpen(RealPath(original), access, share);
-    return ::ReOpenFile(original, access, share, flags);
-  });
-}
-// Fails as for a folder that does not exist.
-HRESULT WINAPI FolderPath(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
-  if (Failing("SHGetFolderPathW")) {
-    return S_FALSE;
-  }
-  ::lstrcpynW(path, currentTree->Folder(folder).c_str(), MAX_PATH);
-  return S_OK;
-}
-DWORD WINAPI FinalPath(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
-  return Unless("GetFinalPathNameByHandleW", ERROR_ACCESS_DENIED, DWORD{0},
-                [&] { return ::GetFinalPathNameByHandleW(file, path, size, flags); });
-}
-// A folder's listing fails at its start with searchError.
-BOOL WINAPI FileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS type, LPVOID info, DWORD size) {
-  const bool starts = type == FileIdBothDirectoryRestartInfo;
-  return Unless(starts                            ? "the listing's start"
-                : type == FileIdBothDirectoryInfo ? "the listing's next entries"
-                                                  : "GetFileInformationByHandleEx",
-                starts ? searchError : ERROR_ACCESS_DENIED, FALSE,
-                [&] { return ::GetFileInformationByHandleEx(file, type, info, size); });
-}
-DWORD WINAPI Seek(HANDLE file, LONG distance, PLONG high, DWORD method) {
-  return Unless("SetFilePointer", ERROR_SEEK, INVALID_SET_FILE_POINTER,
-                [&] { return ::SetFilePointer(file, distance, high, method); });
-}
-unsigned char* Allocate(size_t size) {
-  return Failing("the allocation") || fault.outOfMemory ? nullptr : AllocateContent(size);
-}
-// A read or a write that ends short, as when the file changed under the run.
-BOOL WINAPI Read(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
-  return ::ReadFile(file, buffer, Failing("ReadFile") && size > 0 ? size - 1 : size, read, overlapped);
-}
-BOOL WINAPI Write(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
-  return ::WriteFile(file, buffer, Failing("WriteFile") ? size / 2 : size, written, overlapped);
-}
-
-}  // namespace
-
-constexpr SystemCalls kSeam = {.getFolderPath = &FolderPath,
-                               .createFile = &Open,
-                               .ntCreateFile = &OpenBelow,
-                               .reOpenFile = &Reopen,
-                               .getFinalPathName = &FinalPath,
-                               .getFileInformation = &FileInformation,
-                               .readFile = &Read,
-                               .setFilePointer = &Seek,
-                               .writeFile = &Write,
-                               .allocateContent = &Allocate};
 
 std::string Bytes(Content content) {
   const std::string names = "<R>\r\n<AppOverride N=\"x\">\r\n<App I=\"1\"></App>\r\n</AppOverride>\r\n</R>\r\n";
@@ -152,7 +30,7 @@ namespace {
 
 // False where the entry is a link that this file system cannot make.
 bool Make(const Entry& entry, const std::wstring& path, const std::wstring& target) {
-  if (entry.kind == Folder) {
+  if (entry.kind == Folder || entry.kind == HeldForDeletion) {
     MakeFoldersAbove(path + L"\\");
   } else if (entry.kind == Link) {
     return CreateLink(path, target);
@@ -174,6 +52,23 @@ bool Make(const Entry& entry, const std::wstring& path, const std::wstring& targ
                          entry.kind == ReadOnlyFile ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
   }
   return true;
+}
+
+// The row's tree, as made: every object under the common and the user's
+// folders that is no link, and the folders above each, up to those two.
+std::set<Reached> Inside(const Row& row, const std::function<std::wstring(std::wstring)>& expand) {
+  std::set<Reached> inside;
+  const std::wstring tops[] = {expand(L"{programdata}"), expand(L"{appdata}")};
+  for (const Entry& entry : row.tree) {
+    std::wstring path = expand(entry.path);
+    path.resize(entry.kind == Link || entry.kind == HardLink ? path.rfind(L'\\') : path.size());  // a link's folder
+    for (; path.rfind(tops[0], 0) == 0 || path.rfind(tops[1], 0) == 0; path.resize(path.rfind(L'\\'))) {
+      const UniqueFile object(::CreateFileW(Extended(path).c_str(), 0, 7, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      inside.insert(IdentityOf(object.Get()));
+    }
+  }
+  return inside;
 }
 
 bool HasContent(const Entry& entry) {
@@ -214,8 +109,10 @@ void RunRow(const Row& row) {
     if (!Make(entry, expand(entry.path), expand(entry.target))) {
       return skip();
     }
-    if (entry.kind == HeldOpen) {
-      held.emplace_back(::CreateFileW(expand(entry.path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (entry.kind == HeldOpen || entry.kind == HeldForDeletion) {
+      const bool folder = entry.kind == HeldForDeletion;
+      held.emplace_back(::CreateFileW(expand(entry.path).c_str(), folder ? DELETE : GENERIC_READ, folder ? 3 : 0,
+                                      nullptr, OPEN_EXISTING, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0, nullptr));
     }
   }
   // All files of {devices}\M are alike when made; {1}, {2}, {3} name them in
@@ -228,7 +125,8 @@ void RunRow(const Row& row) {
   }
   fault = row.fault;
   rowSkipped = false;
-  openedForData.clear();
+  reached.clear();
+  const std::set<Reached> inside = Inside(row, expand);
   // On Windows a box's first sound may keep handles open for good; under the
   // 32-bit Wine, so does the first allocation that finds no room (measured).
   static const bool warmedUp = [] {
@@ -245,6 +143,10 @@ void RunRow(const Row& row) {
 
   MainWindow window;
   BoxResponder boxes(window, std::deque<int>(row.answers.begin(), row.answers.end()), row.released);
+  if (row.fault.withoutLog) {
+    ::DestroyWindow(window.Log());
+  }
+  RemoveFolder(*row.fault.removed ? expand(row.fault.removed) : L"");
   const size_t handles = HandlesOpen();
   // The count in each run's summary is held to the files it changed by the
   // exact log and contents below.
@@ -267,13 +169,11 @@ void RunRow(const Row& row) {
     expectedBoxes.push_back({box.icon, expand(box.text)});
   }
   EXPECT_EQ(boxes.Seen(), expectedBoxes);
-  for (const Entry& entry : row.tree) {
-    for (const std::wstring& opened : openedForData) {
-      EXPECT_FALSE(entry.kind == Link &&
-                   (opened.rfind(expand(entry.path), 0) == 0 || opened.rfind(expand(entry.target), 0) == 0))
-          << "held, or opened for its content, through a link: " << Utf8(opened);
-    }
-  }
+  // Nothing outside the tree is held, listed, read or written, whatever
+  // was swapped or linked.
+  EXPECT_EQ(std::count_if(reached.begin(), reached.end(), [&](const Reached& object) { return !inside.count(object); }),
+            0)
+      << "objects reached outside the row's tree";
   for (const Entry& entry : row.tree) {
     if (!HasContent(entry)) {
       continue;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/system_calls.h"
@@ -22,11 +23,12 @@ inline constexpr wchar_t kAdministrator[] =
 // a Remove run writes; nothing to rename. As "after" only: unchanged.
 enum Content { Names, Markers, Plain, AsBefore };
 
-// HeldOpen: a file that another opener holds, sharing nothing, during the runs.
+// HeldOpen: a file that another opener holds, sharing nothing, during the runs;
+// HeldForDeletion: a folder that another opener holds with delete access.
 // Link: a link to the folder or file "target", as a standard user can plant one.
 // HardLink: a second name of the file "target". Sparse4GiB: a file of 4 GiB of
 // which nothing is written; Sparse4GiBLess1, the same one byte shorter.
-enum Kind { File, ReadOnlyFile, HeldOpen, Folder, Link, HardLink, Sparse4GiB, Sparse4GiBLess1 };
+enum Kind { File, ReadOnlyFile, HeldOpen, HeldForDeletion, Folder, Link, HardLink, Sparse4GiB, Sparse4GiBLess1 };
 
 struct Entry {
   Kind kind = File;
@@ -42,10 +44,14 @@ enum Step { RemoveRun, RestoreRun };
 // through the program's system-call seam. Every path is written with the
 // tokens of Row::tree.
 struct Fault {
-  // Just before this folder is opened, it is moved away and a link to where
-  // it went put in its place, as a user racing the run could do.
+  // Just before this folder or file is opened, it is moved to movedTo and a
+  // link to it put in its place, as a user racing the run could do.
   const wchar_t* swappedForLink = L"";
-  bool outOfMemory = false;  // no memory for any file's content: the allocation names no file
+  const wchar_t* movedTo = L"{elsewhere}\\Swapped";
+  bool outOfMemory = false;        // no memory for any file's content: the allocation names no file
+  bool movingHeldFolders = false;  // tried on {devices} and {devices}\M as {devices}\M\a.xml is opened
+  bool withoutLog = false;         // the window's log control destroyed before the runs
+  const wchar_t* removed = L"";    // removed before the runs: what links to it dangles
 };
 
 struct Row {
@@ -89,9 +95,11 @@ extern const ConfigTree* currentTree;
 extern Fault fault;
 // A row whose fault could not be made here is skipped.
 extern bool rowSkipped;
-// What was opened, or reopened, for more than its attributes or with less
-// than every kind of sharing: what the run held, and kept others from.
-extern std::vector<std::wstring> openedForData;
+// Each object that the run reopened (for its content, to list or to hold it)
+// and, on Windows, each it opened at all, by the file system's identity of it.
+using Reached = std::tuple<DWORD, DWORD, DWORD>;  // volume, file index
+Reached IdentityOf(HANDLE handle);
+extern std::vector<Reached> reached;
 // The sweep: each call a run makes through the seam is named here in turn;
 // the one numbered failing (from 1) fails as that call really fails, and every
 // other call is real. searchError: how a search fails, at once with "no more
