@@ -12,7 +12,7 @@ constexpr DWORD kIdentificationOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFIC
 
 template <typename Function>
 Function Ntdll(const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
+  return SystemFunction<Function>(L"ntdll.dll", name);
 }
 
 constexpr NTSTATUS kObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
@@ -21,7 +21,7 @@ constexpr NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
 
 // What an open that failed with status comes to.
 Opened Failure(NTSTATUS status) {
-  const auto toError = Ntdll<ULONG(NTAPI*)(NTSTATUS)>("RtlNtStatusToDosError");
+  static const auto toError = Ntdll<ULONG(NTAPI*)(NTSTATUS)>("RtlNtStatusToDosError");
   const DWORD error = toError ? toError(status) : ERROR_GEN_FAILURE;
   if (status == kObjectNameNotFound || status == kObjectPathNotFound) {
     return {Check::Missing, error};
@@ -32,17 +32,24 @@ Opened Failure(NTSTATUS status) {
   return {status == kNoSuchFile ? Check::Refused : Check::Failed, error};
 }
 
+// The handle's attributes, with false when they cannot be told or name a
+// reparse point: a link, or something that must be taken for one.
+bool AttributesOfNoLink(HANDLE handle, DWORD& attributes, const SystemCalls& calls) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!calls.getFileInformation(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+    return false;
+  }
+  attributes = tag.FileAttributes;
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 // Whether the handle is what was named: no reparse point, a folder or a file
 // as asked, a file of one name, at finalPath. A link opened as itself has a
 // reparse tag; one that the open followed all the same (as Wine follows a
 // Unix symbolic link) resolves to another final path.
 Check Identify(HANDLE handle, const std::wstring& finalPath, bool folder, const SystemCalls& calls) {
-  FILE_ATTRIBUTE_TAG_INFO tag{};
-  if (!calls.getFileInformation(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
-    return Check::Refused;
-  }
-  const bool isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || isFolder != folder) {
+  DWORD attributes = 0;
+  if (!AttributesOfNoLink(handle, attributes, calls) || ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
     return Check::Refused;
   }
   if (!folder) {
@@ -201,9 +208,8 @@ Opened Reopen(const UniqueFile& probe, DWORD access, DWORD share, DWORD flags, U
     return {Check::Failed, ::GetLastError()};
   }
   // Made a link since it was checked: never read, written or listed.
-  FILE_ATTRIBUTE_TAG_INFO tag{};
-  if (!calls.getFileInformation(reopened.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+  DWORD attributes = 0;
+  if (!AttributesOfNoLink(reopened.Get(), attributes, calls)) {
     reopened.Reset();
     return {Check::Refused};
   }

@@ -12,6 +12,13 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+// A function of a system DLL that the process has loaded already, looked up
+// so that the program still starts where the system lacks it; null then.
+template <typename Function>
+Function SystemFunction(const wchar_t* module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(module), name)));
+}
 #else
 #include <cstdint>
 
