@@ -24,3 +24,7 @@ add_test(NAME workflow_is_valid COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-workfl
 add_test(NAME removals_refuse COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/removals-refuse)
 # The exe as shipped: reproducible, small, hardened, importing system DLLs alone.
 add_test(NAME release_exe_as_promised COMMAND ${CMAKE_SOURCE_DIR}/scripts/release-check)
+# What the release names as its source is the commit it was built from.
+add_test(NAME buildinfo_names_the_commit COMMAND bash -c "commit=\${GITHUB_SHA:-$(git -C '${CMAKE_SOURCE_DIR}' \
+rev-parse HEAD)}; grep -xE \"commit \$commit( plus uncommitted changes)?\" '${CMAKE_SOURCE_DIR}/build/release/BUILDINFO'")
+set_tests_properties(buildinfo_names_the_commit PROPERTIES DEPENDS release_exe_as_promised)

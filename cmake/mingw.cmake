@@ -21,5 +21,10 @@ if(ZQ_WINE_ARCH STREQUAL "x64")
 else()
   set(ZQ_WINE_LOADER_NAME wine)
 endif()
-find_program(ZQ_WINE_LOADER ${ZQ_WINE_LOADER_NAME} PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+# Where it is not installed at all (the 32-bit one may not be), its path is
+# still named: the wine_can_start entry then says why nothing ran.
+find_program(ZQ_WINE_LOADER ${ZQ_WINE_LOADER_NAME} PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(NOT ZQ_WINE_LOADER)
+  set(ZQ_WINE_LOADER /usr/lib/wine/${ZQ_WINE_LOADER_NAME})
+endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR ${ZQ_WINE_LOADER})

@@ -97,14 +97,18 @@ target_link_libraries(zelquist_core PUBLIC ${ZQ_SYSTEM_LIBS})
 
 zq_resources(zelquist_resources highestAvailable)
 
-set(ZQ_ENTRY_SOURCES ui/main.cpp ui/out_of_memory.cpp ui/libstdcxx_no_throw.cpp)
+set(ZQ_ENTRY_SOURCES ui/main.cpp ui/out_of_memory.cpp ui/libstdcxx_no_throw.cpp ui/load_config.cpp)
 add_executable(Zelquist WIN32 ${ZQ_ENTRY_SOURCES} $<TARGET_OBJECTS:zelquist_resources>)
 target_compile_options(Zelquist PRIVATE ${ZQ_WARNINGS} ${ZQ_PRODUCT_FLAGS})
 target_link_options(Zelquist PRIVATE ${ZQ_EXE_LINK_FLAGS} ${ZQ_MANIFEST_IN_RESOURCES} ${ZQ_WIDE_ENTRY})
 if(NOT MSVC)
   # Stripped. __wrap___cxa_throw is never defined: anything that would throw
   # fails to link.
-  target_link_options(Zelquist PRIVATE -s -Wl,--wrap=__cxa_throw)
+  target_link_options(Zelquist PRIVATE -s -Wl,--wrap=__cxa_throw -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/Zelquist.map)
+  # The load configuration (ui/load_config.cpp) made known to the loader.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_custom_command(TARGET Zelquist POST_BUILD VERBATIM COMMAND ${Python3_EXECUTABLE}
+    ${CMAKE_SOURCE_DIR}/tools/dependent-load-flags $<TARGET_FILE:Zelquist> ${CMAKE_CURRENT_BINARY_DIR}/Zelquist.map)
 endif()
 target_link_libraries(Zelquist PRIVATE zelquist_core)
 

@@ -8,6 +8,7 @@
 
 #include <shlobj.h>
 
+#include "res/resource.h"
 #include "tests/win32/support/harness.h"
 #include "ui/hardening.h"
 #include "ui/home_page.h"
@@ -34,6 +35,14 @@ TEST(Program, IsShownAsAskedAndEveryWayOfClosingEndsIt) {
   AppDriver holder;  // holds the atom throughout: each copy deletes only its own reference
   ASSERT_TRUE(holder.Start(SW_HIDE));
   EXPECT_FALSE(::IsWindowVisible(holder.Dialog())) << "shown as the starter asked";
+  // Placed before it is shown: centred in the work area of the cursor's monitor.
+  RECT placed{};
+  POINT cursor{};
+  MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+  ASSERT_TRUE(::GetWindowRect(holder.Dialog(), &placed) && ::GetCursorPos(&cursor) &&
+              ::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor));
+  EXPECT_NEAR(placed.left + placed.right, monitor.rcWork.left + monitor.rcWork.right, 1);
+  EXPECT_NEAR(placed.top + placed.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 1);
   const std::function<void(const AppDriver&)> ways[] = {
       [](const AppDriver& app) { app.Command(IDCANCEL); },
       [](const AppDriver& app) { ::PostMessageW(app.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0); },
@@ -51,6 +60,22 @@ TEST(Program, IsShownAsAskedAndEveryWayOfClosingEndsIt) {
   holder.Command(IDCANCEL);
   EXPECT_EQ(holder.WaitForExit(), 0);
   EXPECT_EQ(::GlobalFindAtomW(kAtomName), 0) << "the atom goes with the last copy";
+}
+
+// Enter presses no button; the log takes no typing and wraps a line wider than itself.
+TEST(Window, HasNoDefaultButtonAndAReadOnlyLogThatWraps) {
+  const MainWindow window;
+  for (const int id : {IDC_REMOVE, IDC_UNDO, IDC_UPDATES, IDCANCEL}) {
+    EXPECT_EQ(::GetWindowLongW(::GetDlgItem(window, id), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON) << id;
+  }
+  std::wstring line;
+  while (line.size() < 400) {
+    line += L"word ";
+  }
+  ::SetWindowTextW(window.Log(), line.c_str());
+  ::SendMessageW(window.Log(), WM_CHAR, L'a', 0);
+  EXPECT_EQ(::GetWindowTextLengthW(window.Log()), static_cast<int>(line.size())) << "typed into";
+  EXPECT_GT(::SendMessageW(window.Log(), EM_GETLINECOUNT, 0, 0), 1) << "scrolls sideways instead of wrapping";
 }
 
 // This executable, registered as the browser for https addresses while one
