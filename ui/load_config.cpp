@@ -15,7 +15,7 @@ namespace {
 
 constexpr IMAGE_LOAD_CONFIG_DIRECTORY LoadConfig() {
   IMAGE_LOAD_CONFIG_DIRECTORY config{};
-  config.Size = sizeof config;  // every field up to the safe exception handlers' count, all else 0
+  config.Size = sizeof config;                      // every field up to the safe exception handlers' count, all else 0
   config.Reserved1 = LOAD_LIBRARY_SEARCH_SYSTEM32;  // DependentLoadFlags, by mingw-w64's older name
   return config;
 }
