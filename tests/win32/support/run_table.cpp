@@ -155,6 +155,9 @@ void RunRow(const Row& row) {
   }
   EXPECT_EQ(HandlesOpen(), handles) << "handles left open by the runs" << (warmedUp ? "" : ", unwarmed");
   held.clear();
+  if (*row.fault.removed) {
+    MakeFoldersAbove(expand(row.fault.removed) + L"\\");  // under Wine a link that leads nowhere cannot be removed
+  }
   if (rowSkipped) {
     return skip();
   }

@@ -119,8 +119,10 @@ void MendKilledRuns() {
     }
   }
   for (const std::wstring& path : left) {
-    std::fprintf(stderr, "win32_tests: removed %s, which a killed run had left\n", Utf8(path).c_str());
     RemoveFolder(path);
+    std::fprintf(stderr, "win32_tests: %s %s, which a killed run had left\n",
+                 ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? "removed" : "could not remove",
+                 Utf8(path).c_str());
   }
 }
 
