@@ -61,6 +61,9 @@ else()
   set(ZQ_MANIFEST_IN_RESOURCES "")
   set(ZQ_WIDE_ENTRY -municode)
 endif()
+# Every program and DLL of this build links as the shipped exe does, those of
+# the tests and the benchmarks too: none needs a runtime DLL to start.
+add_link_options(${ZQ_EXE_LINK_FLAGS})
 
 # The window's resources (template, icons, version) with a manifest made for
 # this target's architecture that asks for the given rights. The program asks
@@ -100,7 +103,7 @@ zq_resources(zelquist_resources highestAvailable)
 set(ZQ_ENTRY_SOURCES ui/main.cpp ui/out_of_memory.cpp ui/libstdcxx_no_throw.cpp ui/load_config.cpp)
 add_executable(Zelquist WIN32 ${ZQ_ENTRY_SOURCES} $<TARGET_OBJECTS:zelquist_resources>)
 target_compile_options(Zelquist PRIVATE ${ZQ_WARNINGS} ${ZQ_PRODUCT_FLAGS})
-target_link_options(Zelquist PRIVATE ${ZQ_EXE_LINK_FLAGS} ${ZQ_MANIFEST_IN_RESOURCES} ${ZQ_WIDE_ENTRY})
+target_link_options(Zelquist PRIVATE ${ZQ_MANIFEST_IN_RESOURCES} ${ZQ_WIDE_ENTRY})
 if(NOT MSVC)
   # Stripped. __wrap___cxa_throw is never defined: anything that would throw
   # fails to link.
